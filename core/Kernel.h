@@ -1,0 +1,185 @@
+// The machine's processor: decodes and dispatches instructions in slices, owns the event
+// queue and the pending message for the user, serves system-call groups 1 and 7 and hands
+// the device groups to their devices. Nothing here throws: every machine error ends in Fail,
+// which stops the machine for good.
+#pragma once
+
+#include "core/Device.h"
+#include "core/Event.h"
+#include "core/Memory.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+class CKernel;
+class CPlatform;
+class CServiceGroup;
+
+// One instruction handler: (kernel, mode A, mode B, field C, table parameter). Returns
+// false to go on and true to end the slice (after an error, or when the program waits).
+using InstructionHandler = bool (*)(CKernel& kernel, uint32_t modeA, uint32_t modeB,
+                                    uint32_t fieldC, uint32_t parameter);
+
+inline constexpr size_t kDispatchEntries = 768;
+inline constexpr size_t kEventQueueCapacity = 1024;
+inline constexpr uint32_t kInstructionsPerSlice = 32;
+
+struct SDispatchEntry {
+    InstructionHandler handler = nullptr;
+    uint32_t parameter = 0;
+};
+using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
+
+// Addressing modes of an operand field.
+enum EOperandMode : uint32_t { kModeNone = 0, kModeImmediate = 1, kModeDirect = 2, kModeIndirect = 3 };
+
+class CKernel : public CDevice {
+public:
+    // The table maps category * 256 + code to its handler (the instruction set builds it).
+    CKernel(CPlatform& platform, const DispatchTable& table);
+    ~CKernel() override;
+
+    // Reads -boot from the command line and Kernel.Priority from the machine configuration.
+    bool Init(const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings,
+              const std::string& commandLine) override;
+    uint32_t GetVersion() const override { return 0x01000300; }
+
+    // The -boot scan of Init, on its own (used by Init and by hosts without settings files).
+    bool ParseCommandLine(const std::string& commandLine);
+
+    // Takes the memory from the machine and boots.
+    void Attach();
+    // Attaches to a memory directly and boots (for hosts and tests that build no full machine).
+    void Attach(CMemory& memory);
+    void Boot();
+
+    // Runs up to 32 instructions. `message` receives the pending message (or becomes empty).
+    // True when the host may wait for the next window message.
+    bool RunSlice(std::string& message);
+    bool Step();
+
+    void Fail(const std::string& message);
+    void MemoryError() { Fail("Memory error"); }
+    bool IsRunning() const { return running; }
+    void SetPendingMessage(std::string message) { pendingMessage = std::move(message); }
+
+    int32_t GetBootSlot() const { return bootSlot; }
+    void SetBootSlot(int32_t slot) { bootSlot = slot; }
+
+    CMemory& GetMemory() { return *memory; }
+    CPlatform& GetPlatform() { return platform; }
+
+    // Device groups 2 to 6; machine assembly registers the devices it built.
+    void SetServiceGroup(uint32_t group, CServiceGroup* service);
+    // The SYS instruction.
+    bool SystemCall();
+
+    // --- Events -------------------------------------------------------------------------
+    void PostActivityEvent(uint32_t flag) { PostEvent(CEvent::Activity(flag)); }
+    void PostTimerEvent(uint32_t timerId) { PostEvent(CEvent::Timer(timerId)); }
+    void PostKeyEvent(uint32_t up, uint32_t virtualKey) { PostEvent(CEvent::Key(up, virtualKey)); }
+    void PostCharEvent(uint32_t code) { PostEvent(CEvent::Char(code)); }
+    void PostMouseMoveEvent(uint32_t flags, int32_t x, int32_t y) {
+        PostEvent(CEvent::MouseMove(flags, x, y));
+    }
+    void PostMouseButtonEvent(uint32_t button, uint32_t action, uint32_t flags, int32_t x,
+                              int32_t y) {
+        PostEvent(CEvent::MouseButton(button, action, flags, x, y));
+    }
+    void PostMouseWheelEvent(uint32_t flags, int32_t x, int32_t y, float lines) {
+        PostEvent(CEvent::MouseWheel(flags, x, y, lines));
+    }
+    void PostScreenEvent() { PostEvent(CEvent::Screen()); }
+    void PostDiskInsertedEvent(uint32_t slot) { PostEvent(CEvent::DiskInserted(slot)); }
+    void PostDiskEjectedEvent(uint32_t slot) { PostEvent(CEvent::DiskEjected(slot)); }
+    // Queued only while running and while fewer than 1024 events wait.
+    void PostEvent(const CEvent& event);
+
+    bool HasEvents() const { return !events.empty(); }
+    size_t GetEventCount() const { return events.size(); }
+    // GETEVENT: writes the oldest event's record (or group 0 when none waits).
+    bool TakeEvent();
+
+    // --- Operand access (the instruction handlers' interface) ---------------------------
+    uint32_t GetIP() const { return memory->GetIP(); }
+    void SetIP(uint32_t ip) { memory->SetIP(ip); }
+    uint32_t GetBASE() const { return memory->GetBASE(); }
+    uint32_t GetSP() const { return memory->GetSP(); }
+    void SetSP(uint32_t sp) { memory->SetSP(sp); }
+
+    // Reads an operand of sizeof(T) bytes; `advance` consumes its field.
+    template <typename T>
+    bool ReadOperand(T& value, uint32_t mode, bool advance = true) {
+        const uint32_t ip = GetIP();
+        if (mode == kModeImmediate) {
+            if (!memory->Read(ip, value, true))
+                return false;
+            if (advance)
+                SetIP(ip + sizeof(T));
+            return true;
+        }
+        uint32_t address;
+        if (!FieldAddress(ip, mode, address, advance))
+            return false;
+        return memory->Read(address, value, false);
+    }
+
+    // Resolves a destination of n bytes to a relative address and consumes its field.
+    bool GetOperandAddress(uint32_t& address, uint32_t mode, uint32_t n) {
+        const uint32_t ip = GetIP();
+        if (mode == kModeImmediate) {
+            address = ip - GetBASE(); // a write then lands on the immediate field itself
+            SetIP(ip + n);
+            return true;
+        }
+        return FieldAddress(ip, mode, address, true);
+    }
+
+    template <typename T>
+    bool WriteOperand(T value, uint32_t mode) {
+        uint32_t address;
+        return GetOperandAddress(address, mode, sizeof(T)) && memory->Write(address, value);
+    }
+
+    // A block operand of count bytes: a pointer to its bytes in place (valid until the next
+    // write), its field consumed when `advance`. Null on a bad range or a count below 1.
+    const uint8_t* LocateOperandBlock(int32_t count, uint32_t mode, bool advance = true);
+    bool ReadOperandBlock(uint8_t* buffer, int32_t count, uint32_t mode, bool advance = true);
+
+    // The fallback handler of every free code.
+    static bool InvalidOpcode(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
+
+private:
+    // Modes 2 and 3: the dword field at ip, and for mode 3 the pointer it names.
+    bool FieldAddress(uint32_t ip, uint32_t mode, uint32_t& address, bool advance) {
+        if (mode < kModeDirect)
+            return false;
+        if (!memory->Read(ip, address, true))
+            return false;
+        if (advance)
+            SetIP(ip + 4);
+        if (mode == kModeIndirect)
+            return memory->Read(address, address, false);
+        return true;
+    }
+
+    bool SystemServices(uint32_t function);
+    bool MemoryServices(uint32_t function);
+    bool CharacterServices();
+    double TimeSeconds();
+    void LoadBootImage(CDiskSlot& disk, uint32_t slot, int32_t length);
+
+    CPlatform& platform;
+    std::string pendingMessage;
+    int32_t bootSlot = 0;
+    bool running = false;
+    CMemory* memory = nullptr;
+    std::deque<CEvent> events;
+    DispatchTable dispatch;
+    std::array<CServiceGroup*, 8> serviceGroups{};
+    // The performance counter's frequency, asked once (0: the host has none).
+    bool clockQueried = false;
+    uint64_t counterFrequency = 0;
+};
