@@ -2,6 +2,7 @@
 
 #include "core/Kernel.h"
 #include "host/HostSystem.h"
+#include "host/ThreadPriority.h"
 
 #include <algorithm>
 #include <limits>
@@ -53,7 +54,7 @@ SOSVersion CHeadlessPlatform::GetOSVersion() {
 }
 
 void CHeadlessPlatform::SetThreadPriority(EThreadPriority priority) {
-    SetCurrentThreadPriority(priority);
+    ApplyThreadPriority(priority);
 }
 
 bool CHeadlessPlatform::GetWheelScrollLines(uint32_t& lines) {

@@ -1,9 +1,6 @@
 #include "host/HostSystem.h"
 
-#include <cstdlib>
 #include <ctime>
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -47,30 +44,4 @@ SOSVersion QueryOSVersion() {
     }
     version.platformId = 2;
     return version;
-}
-
-int NiceValueFor(EThreadPriority priority) {
-    switch (priority) {
-    case EThreadPriority::Idle:
-        return 19;
-    case EThreadPriority::Lowest:
-        return 10;
-    case EThreadPriority::BelowNormal:
-        return 5;
-    case EThreadPriority::Normal:
-        return 0;
-    case EThreadPriority::AboveNormal:
-        return -5;
-    case EThreadPriority::Highest:
-        return -10;
-    case EThreadPriority::TimeCritical:
-        return -20;
-    }
-    return 0;
-}
-
-void SetCurrentThreadPriority(EThreadPriority priority) {
-    // On Linux the nice value belongs to the thread named by its thread id.
-    const auto thread = static_cast<id_t>(syscall(SYS_gettid));
-    (void)setpriority(PRIO_PROCESS, thread, NiceValueFor(priority));
 }
