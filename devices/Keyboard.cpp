@@ -3,7 +3,9 @@
 #include "core/Kernel.h"
 #include "core/Machine.h"
 
-bool CKeyboard::Init(const qm::CINIFile&, const qm::CINIFile&, const std::string&) { return true; }
+bool CKeyboard::Init(const qm::CINIFile&, const qm::CINIFile&, const std::string&) {
+    return true;
+}
 
 void CKeyboard::Key(uint32_t up, uint32_t virtualKey) {
     if (machine && machine->kernel)

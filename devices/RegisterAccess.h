@@ -43,6 +43,8 @@ inline void PutInt(CMemory& memory, uint32_t offset, int32_t value) {
     PutDword(memory, offset, static_cast<uint32_t>(value));
 }
 // The caller asked for a function the group does not have.
-inline void RejectFunction(CMemory& memory) { PutByte(memory, kFunction, 0); }
+inline void RejectFunction(CMemory& memory) {
+    PutByte(memory, kFunction, 0);
+}
 
 } // namespace registers

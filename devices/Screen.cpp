@@ -404,7 +404,9 @@ void CScreen::FillClient() {
         surface->FillBlack(0, 0, clientWidth, clientHeight);
 }
 
-void CScreen::RepaintAll() { Paint(); }
+void CScreen::RepaintAll() {
+    Paint();
+}
 
 bool CScreen::PutCell(int32_t x, int32_t y, const STextCell& cell) {
     if (mode != kScreenText || x < 0 || x >= width || y < 0 || y >= height)

@@ -94,8 +94,8 @@ bool CScreenServices::TransferPixels(CMemory& memory, bool toScreen) {
     int64_t bytes = static_cast<int64_t>(width) * height * 4;
     if (bytes < 1)
         bytes = 1;
-    uint8_t* range = memory.GetPointer(GetDword(memory, kDword04), static_cast<int32_t>(bytes),
-                                       false);
+    uint8_t* range =
+        memory.GetPointer(GetDword(memory, kDword04), static_cast<int32_t>(bytes), false);
     if (!range)
         return false;
     const bool ok = toScreen ? screen.SetPixels(range) : screen.GetPixels(range);

@@ -24,6 +24,7 @@ public:
         kernel.SetServiceGroup(2, &keyboard.GetServiceGroup());
         kernel.SetServiceGroup(3, &mouse.GetServiceGroup());
         kernel.SetServiceGroup(5, &screen.GetServiceGroup());
+        surface.ClearRecords();
     }
     ~CDeviceMachine() { machine = CMachine(); }
 

@@ -15,8 +15,8 @@ public:
 class CFakePicture : public CScreenPicture {
 public:
     CFakePicture(int32_t width, int32_t height, int32_t depth)
-        : width(width), height(height), depth(depth),
-          stride(((width * depth + 31) / 32) * 4), bits(static_cast<size_t>(stride) * height) {}
+        : width(width), height(height), depth(depth), stride(((width * depth + 31) / 32) * 4),
+          bits(static_cast<size_t>(stride) * height) {}
     int32_t GetDepth() const override { return depth; }
     int32_t GetStride() const override { return stride; }
     uint8_t* GetBits() override { return bits.data(); }
@@ -76,9 +76,8 @@ public:
     void FillBlack(int32_t x, int32_t y, int32_t width, int32_t height) override {
         fills.push_back({x, y, width, height});
     }
-    void DrawRun(int32_t x, int32_t y, const uint8_t* characters, int32_t count, int32_t,
-                 int32_t, const CScreenFont& font, uint32_t textColour,
-                 uint32_t backgroundColour) override {
+    void DrawRun(int32_t x, int32_t y, const uint8_t* characters, int32_t count, int32_t, int32_t,
+                 const CScreenFont& font, uint32_t textColour, uint32_t backgroundColour) override {
         const auto& record = static_cast<const CFakeFont&>(font).record;
         runs.push_back({x, y, std::string(reinterpret_cast<const char*>(characters), count),
                         record.underline != 0, textColour, backgroundColour});

@@ -1,4 +1,5 @@
 #include "devices/DeviceMachine.h"
+#include "support/INIFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
-#include "devices/FakeScreenSurface.h"
 #include "devices/Screen.h"
+#include "devices/FakeScreenSurface.h"
+#include "devices/ScreenText.h"
 #include "support/ErrorStack.h"
 #include "support/INIFile.h"
 
@@ -68,10 +69,10 @@ TEST(ScreenLayoutTest, GraphicsScaleAndGapFollowTheFit) {
         {{1000, 1000}, {100, 100}, 8, 1, {50, 50}, {900, 900}},
         {{500, 400}, {640, 480}, 1, 0, {-70, -40}, {640, 480}},
         {{640, 400}, {320, 200}, 2, 0, {0, 0}, {640, 400}},
-        {{500, 500}, {100, 100}, 4, 1, {0, 0}, {500, 500}},  // fit 5
-        {{800, 800}, {100, 100}, 7, 1, {0, 0}, {800, 800}},  // fit 8
-        {{400, 400}, {100, 100}, 4, 0, {0, 0}, {400, 400}},  // fit 4
-        {{100, 100}, {100, 100}, 1, 0, {0, 0}, {100, 100}},  // fit 1
+        {{500, 500}, {100, 100}, 4, 1, {0, 0}, {500, 500}},   // fit 5
+        {{800, 800}, {100, 100}, 7, 1, {0, 0}, {800, 800}},   // fit 8
+        {{400, 400}, {100, 100}, 4, 0, {0, 0}, {400, 400}},   // fit 4
+        {{100, 100}, {100, 100}, 1, 0, {0, 0}, {100, 100}},   // fit 1
         {{5000, 200}, {10, 100}, 2, 0, {2490, 0}, {20, 200}}, // the smaller fit wins
     };
     for (const auto& c : cases) {
@@ -79,8 +80,8 @@ TEST(ScreenLayoutTest, GraphicsScaleAndGapFollowTheFit) {
         int32_t scale, gap, x, y, w, h;
         EXPECT_TRUE(f.screen.GetPixelScale(scale, gap));
         f.screen.GetPictureLayout(x, y, w, h);
-        const std::string label = std::to_string(c.size[0]) + " in " +
-                                  std::to_string(c.client[0]) + "x" + std::to_string(c.client[1]);
+        const std::string label = std::to_string(c.size[0]) + " in " + std::to_string(c.client[0]) +
+                                  "x" + std::to_string(c.client[1]);
         EXPECT_EQ(scale, c.scale) << label;
         EXPECT_EQ(gap, c.gap) << label;
         EXPECT_EQ(x, c.origin[0]) << label;
@@ -297,8 +298,8 @@ TEST(ScreenTextTest, RefreshDrawsChangedCellsInRunsOfEqualLook) {
 
     EXPECT_TRUE(f.screen.Refresh());
     const std::vector<SRun> expected = {
-        {0, 32, "ab", false, red, 0},     {16, 32, "cd", false, blue, 0},
-        {32, 32, "e", true, red, 0},      {48, 32, "g", false, red, 0},
+        {0, 32, "ab", false, red, 0},      {16, 32, "cd", false, blue, 0},
+        {32, 32, "e", true, red, 0},       {48, 32, "g", false, red, 0},
         {80, 64, "xxx", false, red, blue},
     };
     EXPECT_EQ(f.surface.runs, expected);
@@ -343,8 +344,8 @@ TEST(ScreenTextTest, PaintShowsTheFrontBufferUntilTheNextRefresh) {
     f.screen.Paint();
     EXPECT_EQ(f.surface.runs, std::vector<SRun>({{12, 12, "ab", false, 0xFFFFFF, 0}}));
     // Left and right strips over the full height, then above and below over the grid's width.
-    const std::vector<SFill> frame = {{0, 0, 12, 40}, {28, 0, 12, 40}, {12, 0, 16, 12},
-                                      {12, 28, 16, 12}};
+    const std::vector<SFill> frame = {
+        {0, 0, 12, 40}, {28, 0, 12, 40}, {12, 0, 16, 12}, {12, 28, 16, 12}};
     EXPECT_EQ(f.surface.fills, frame);
     STextCell cell;
     ASSERT_TRUE(f.screen.GetCell(0, 0, cell));
@@ -415,8 +416,8 @@ TEST(ScreenTest, GraphicsRefreshCopiesThePictureAtItsOrigin) {
     EXPECT_TRUE(f.surface.fills.empty());
     f.surface.ClearRecords();
     f.screen.Paint();
-    const std::vector<SFill> frame = {{0, 0, 32, 768}, {992, 0, 32, 768}, {32, 0, 960, 84},
-                                      {32, 684, 960, 84}};
+    const std::vector<SFill> frame = {
+        {0, 0, 32, 768}, {992, 0, 32, 768}, {32, 0, 960, 84}, {32, 684, 960, 84}};
     EXPECT_EQ(f.surface.fills, frame);
     EXPECT_EQ(f.surface.pictureDraws.size(), 1u);
 }
@@ -426,7 +427,7 @@ TEST(ScreenTest, MapPointTruncatesTowardZeroAndIsNotLimitedToTheGrid) {
     struct {
         int32_t in[2], out[2];
     } textCases[] = {
-        {{80, 100}, {0, 0}},      {{80 + 2 * 8 + 3, 100 + 16}, {2, 1}},
+        {{80, 100}, {0, 0}},       {{80 + 2 * 8 + 3, 100 + 16}, {2, 1}},
         {{80 - 16, 100}, {-2, 0}}, {{80 - 7, 100 - 15}, {0, 0}},
         {{799, 599}, {89, 31}},
     };
@@ -648,6 +649,27 @@ TEST(ScreenTest, DestructionPaintsTheWindowBlack) {
     }
     EXPECT_EQ(surface.fills, std::vector<SFill>({{0, 0, 640, 400}}));
     EXPECT_TRUE(surface.runs.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ScreenTextLinesTest, FrontBufferRowsInUtf8WithoutTrailingBlanks) {
+    CFakeScreenSurface surface;
+    CScreen screen(&surface, false);
+    ASSERT_TRUE(screen.SetMode(kScreenText, 6, 3));
+    const char* row0 = "a\0b\xE9 ";
+    for (int32_t x = 0; x < 5; ++x)
+        screen.PutCell(x, 0, Cell(row0[x]));
+    screen.PutCell(5, 2, Cell('\x80'));
+    // Before the refresh the window shows nothing yet.
+    EXPECT_EQ(TextScreenLines(screen), std::vector<std::string>({"", "", ""}));
+    ASSERT_TRUE(screen.Refresh());
+    EXPECT_EQ(TextScreenLines(screen),
+              std::vector<std::string>({"a b\xC3\xA9", "", "     \xE2\x82\xAC"}));
+    ASSERT_TRUE(screen.SetMode(kScreenGraphics, 6, 3));
+    EXPECT_TRUE(TextScreenLines(screen).empty());
 }
 
 } // namespace
