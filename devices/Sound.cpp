@@ -23,7 +23,9 @@ std::string DirectoryOf(const std::string& path) {
 }
 } // namespace
 
-void CSound::SetOutputFactory(MidiOutputFactory factory) { OutputFactory() = std::move(factory); }
+void CSound::SetOutputFactory(MidiOutputFactory factory) {
+    OutputFactory() = std::move(factory);
+}
 
 CSound::~CSound() {
     if (open) {

@@ -18,7 +18,9 @@ CMemoryAudioOutput::CMemoryAudioOutput() : CMemoryAudioOutput(SteadySeconds) {}
 CMemoryAudioOutput::CMemoryAudioOutput(Clock clock)
     : clock(std::move(clock)), block(kBlockFrames * CAudioMixer::kChannels) {}
 
-CMemoryAudioOutput::~CMemoryAudioOutput() { Close(); }
+CMemoryAudioOutput::~CMemoryAudioOutput() {
+    Close();
+}
 
 bool CMemoryAudioOutput::Open(CAudioMixer& newMixer, std::string&) {
     if (mixer)

@@ -8,7 +8,9 @@ constexpr uint8_t kSustainPedal = 64;
 constexpr uint8_t kAllNotesOff = 123;
 } // namespace
 
-CSequencerMidiOutput::~CSequencerMidiOutput() { Close(); }
+CSequencerMidiOutput::~CSequencerMidiOutput() {
+    Close();
+}
 
 bool CSequencerMidiOutput::Open(std::string& errorText) {
     if (sequencer)
@@ -20,10 +22,9 @@ bool CSequencerMidiOutput::Open(std::string& errorText) {
         return false;
     }
     snd_seq_set_client_name(sequencer, "Tarquil");
-    port = snd_seq_create_simple_port(sequencer, "Tarquil MIDI out",
-                                      SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                                      SND_SEQ_PORT_TYPE_MIDI_GENERIC |
-                                          SND_SEQ_PORT_TYPE_APPLICATION);
+    port = snd_seq_create_simple_port(
+        sequencer, "Tarquil MIDI out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     snd_seq_addr_t destination;
     if (port < 0) {
         errorText = std::string("Cannot create a sequencer port: ") + snd_strerror(port);

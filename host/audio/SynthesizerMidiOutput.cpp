@@ -3,7 +3,9 @@
 #include "host/audio/HostAudio.h"
 #include "host/audio/Synthesizer.h"
 
-CSynthesizerMidiOutput::~CSynthesizerMidiOutput() { Close(); }
+CSynthesizerMidiOutput::~CSynthesizerMidiOutput() {
+    Close();
+}
 
 bool CSynthesizerMidiOutput::Open(std::string& errorText) {
     if (synthesizer)

@@ -18,7 +18,9 @@ void PutU32(uint8_t* p, uint32_t v) {
 }
 } // namespace
 
-CWavWriter::~CWavWriter() { Close(); }
+CWavWriter::~CWavWriter() {
+    Close();
+}
 
 bool CWavWriter::Open(const std::string& path) {
     Close();
@@ -53,7 +55,8 @@ void CWavWriter::Append(const int16_t* interleaved, size_t frames) {
     if (!file || failed)
         return;
     const uint64_t frameBytes = uint64_t{channels} * 2;
-    frames = static_cast<size_t>(std::min<uint64_t>(frames, (kMaxDataBytes - dataBytes) / frameBytes));
+    frames =
+        static_cast<size_t>(std::min<uint64_t>(frames, (kMaxDataBytes - dataBytes) / frameBytes));
     // Samples are stored little-endian, as the machine stores them.
     uint8_t buffer[4096];
     size_t values = frames * channels;

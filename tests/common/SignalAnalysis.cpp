@@ -70,8 +70,7 @@ double ZeroCrossingFrequency(const std::vector<float>& samples, size_t begin, si
            static_cast<double>(lastCrossing - firstCrossing);
 }
 
-void AudibleRange(const std::vector<float>& samples, float threshold, size_t& first,
-                  size_t& last) {
+void AudibleRange(const std::vector<float>& samples, float threshold, size_t& first, size_t& last) {
     first = last = samples.size();
     for (size_t i = 0; i < samples.size(); ++i) {
         if (std::fabs(samples[i]) > threshold) {

@@ -22,8 +22,7 @@ double ZeroCrossingFrequency(const std::vector<float>& samples, size_t begin, si
 
 // Index of the first and one past the last sample whose magnitude exceeds `threshold`
 // (first == last == size when there is none).
-void AudibleRange(const std::vector<float>& samples, float threshold, size_t& first,
-                  size_t& last);
+void AudibleRange(const std::vector<float>& samples, float threshold, size_t& first, size_t& last);
 
 // The left channel of interleaved 16-bit stereo frames, scaled to -1..1.
 std::vector<float> LeftChannel(const std::vector<int16_t>& interleaved);

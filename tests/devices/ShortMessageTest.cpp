@@ -50,10 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
         SDecodeCase{"SysExRefused", {}, 0x000000F0, false, {}},
         SDecodeCase{"SysExEndRefused", {}, 0x000000F7, false, {}},
         SDecodeCase{"SysExEndsRunningStatus", {0x007F3C90, 0xF0}, 0x00007F40, false, {}},
-        SDecodeCase{"SongPositionEndsRunningStatus", {0x007F3C90, 0x000102F2}, 0x00007F40,
-                    false, {}},
-        SDecodeCase{"ClockKeepsRunningStatus", {0x007F3C90, 0xF8}, 0x00007F40, true,
-                    {0x90, 0x40, 0x7F, 3}},
+        SDecodeCase{
+            "SongPositionEndsRunningStatus", {0x007F3C90, 0x000102F2}, 0x00007F40, false, {}},
+        SDecodeCase{
+            "ClockKeepsRunningStatus", {0x007F3C90, 0xF8}, 0x00007F40, true, {0x90, 0x40, 0x7F, 3}},
         SDecodeCase{"SystemReset", {}, 0x00FFFFFF, true, {0xFF, 0, 0, 1}},
         SDecodeCase{"SongSelect", {}, 0x000003F3, true, {0xF3, 3, 0, 2}},
         SDecodeCase{"SongPosition", {}, 0x007F01F2, true, {0xF2, 1, 0x7F, 3}}),
