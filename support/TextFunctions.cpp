@@ -435,7 +435,13 @@ bool WriteWholeFile(const std::string& path, const std::string& text) {
     return CloseKeepingErrno(file, WriteAll(file, text));
 }
 
-bool ReplaceWholeFile(const std::string& path, const std::string& text) {
+bool ReplaceWholeFile(const std::string& name, const std::string& text) {
+    // A link to the file stays a link: replace the file it points to.
+    std::string path = name;
+    if (char* resolved = realpath(name.c_str(), nullptr)) {
+        path = resolved;
+        std::free(resolved);
+    }
     // Write a temporary file beside the target, make it durable, then rename it over the
     // target: a failure at any step leaves the previous file whole.
     std::string temporary = path + ".XXXXXX";

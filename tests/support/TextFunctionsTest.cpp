@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace qm;
@@ -312,4 +313,20 @@ TEST_F(WholeFileTest, ReplaceFailsWhenTheTargetIsADirectory) {
     EXPECT_FALSE(ReplaceWholeFile(path, "x"));
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+}
+
+TEST_F(WholeFileTest, ReplaceFollowsALinkAndKeepsPermissions) {
+    const std::string target = directory + "/real.ini";
+    const std::string link = directory + "/link.ini";
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    std::filesystem::create_symlink("real.ini", link);
+    ASSERT_TRUE(ReplaceWholeFile(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    std::string back;
+    ASSERT_TRUE(ReadWholeFile(target, back));
+    EXPECT_EQ(back, "new");
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
