@@ -102,9 +102,9 @@ void CAssembler::RunPass(bool final) {
 void CAssembler::ProcessLine(size_t sequence) {
     const SSourceLine& line = loader->GetLines()[sequence];
     CStatement s(*this, sequence, line.tokens, static_cast<int64_t>(image.size()));
-    while ((s.Peek().kind == ETokenKind::Identifier ||
-            s.Peek().kind == ETokenKind::DotIdentifier) &&
-           s.Peek(1).Is(":")) {
+    while (
+        (s.Peek().kind == ETokenKind::Identifier || s.Peek().kind == ETokenKind::DotIdentifier) &&
+        s.Peek(1).Is(":")) {
         DefineLabel(s, s.Peek());
         s.index += 2;
     }
@@ -245,8 +245,8 @@ std::string CAssembler::GetListing() const {
             }
             if (row + 8 >= shown && entry.byteCount > shown)
                 bytes += " ...";
-            std::snprintf(buffer, sizeof buffer, "%08X  %-27s", entry.address + static_cast<uint32_t>(row),
-                          bytes.c_str());
+            std::snprintf(buffer, sizeof buffer, "%08X  %-27s",
+                          entry.address + static_cast<uint32_t>(row), bytes.c_str());
             text += buffer;
             if (row == 0)
                 text += "  " + line.text;

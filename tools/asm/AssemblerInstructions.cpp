@@ -155,9 +155,8 @@ void CAssembler::Instruction(CStatement& s) {
     if (firstBlock && operands[0].value.known && !operands[0].value.IsFloat() &&
         operands[0].value.integer != static_cast<int64_t>(blockLength)) {
         s.Error(s.tokens[operands[0].begin],
-                "the count " + std::to_string(operands[0].value.integer) +
-                    " differs from the " + std::to_string(blockLength) +
-                    " bytes of the immediate block");
+                "the count " + std::to_string(operands[0].value.integer) + " differs from the " +
+                    std::to_string(blockLength) + " bytes of the immediate block");
     }
 
     uint32_t modes[3] = {0, 0, 0};
@@ -280,8 +279,8 @@ bool CAssembler::ParseBlockData(CStatement& s, size_t begin, size_t end,
             SValue value;
             if (!s.Expression(value))
                 return false;
-            if (value.known && (value.IsFloat() || value.raw || value.integer < -128 ||
-                                value.integer > 255)) {
+            if (value.known &&
+                (value.IsFloat() || value.raw || value.integer < -128 || value.integer > 255)) {
                 s.Error(item, "a block item is a byte (-128 to 255) or a string");
                 return false;
             }

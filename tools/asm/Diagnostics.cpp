@@ -27,8 +27,8 @@ std::string CDiagnostics::Format() const {
     for (const SDiagnostic* d : ordered) {
         const SSourceLocation& at = d->location;
         if (!at.file.empty()) {
-            text += at.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                    ": ";
+            text +=
+                at.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
         }
         text += "error: " + d->message + "\n";
     }

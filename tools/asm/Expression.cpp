@@ -116,7 +116,8 @@ private:
         else if (o == "/" || o == "%") {
             if (b == 0) {
                 if (known)
-                    return Fail(op, o == "/" ? "division by zero" : "remainder of division by zero");
+                    return Fail(op,
+                                o == "/" ? "division by zero" : "remainder of division by zero");
                 r = 0;
             } else if (left.integer == INT64_MIN && right.integer == -1) {
                 r = o == "/" ? a : 0;

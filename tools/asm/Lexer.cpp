@@ -141,8 +141,8 @@ private:
         if (!anyDigit)
             return Fail(start, "number without digits");
         if (position < line.size() && IsNameChar(line[position]))
-            return Fail(position, "invalid digit \"" + std::string(1, line[position]) +
-                                      "\" in a number");
+            return Fail(position,
+                        "invalid digit \"" + std::string(1, line[position]) + "\" in a number");
         if (overflow)
             return Fail(start, "number does not fit in 64 bits");
         Push(ETokenKind::Integer, column, std::string(line.substr(start, position - start)));
@@ -189,8 +189,8 @@ private:
             takeDigits();
         }
         if (position < line.size() && IsNameChar(line[position]))
-            return Fail(position, "invalid character \"" + std::string(1, line[position]) +
-                                      "\" in a number");
+            return Fail(position,
+                        "invalid character \"" + std::string(1, line[position]) + "\" in a number");
         const double value = std::strtod(digits.c_str(), nullptr);
         if (std::isinf(value))
             return Fail(start, "floating-point number out of range");
@@ -219,18 +219,42 @@ private:
         const char e = line[position + 1];
         position += 2;
         switch (e) {
-        case 'n': byte = 10; return true;
-        case 'r': byte = 13; return true;
-        case 't': byte = 9; return true;
-        case '0': byte = 0; return true;
-        case 'a': byte = 7; return true;
-        case 'b': byte = 8; return true;
-        case 'e': byte = 27; return true;
-        case 'f': byte = 12; return true;
-        case 'v': byte = 11; return true;
-        case '\\': byte = '\\'; return true;
-        case '"': byte = '"'; return true;
-        case '\'': byte = '\''; return true;
+        case 'n':
+            byte = 10;
+            return true;
+        case 'r':
+            byte = 13;
+            return true;
+        case 't':
+            byte = 9;
+            return true;
+        case '0':
+            byte = 0;
+            return true;
+        case 'a':
+            byte = 7;
+            return true;
+        case 'b':
+            byte = 8;
+            return true;
+        case 'e':
+            byte = 27;
+            return true;
+        case 'f':
+            byte = 12;
+            return true;
+        case 'v':
+            byte = 11;
+            return true;
+        case '\\':
+            byte = '\\';
+            return true;
+        case '"':
+            byte = '"';
+            return true;
+        case '\'':
+            byte = '\'';
+            return true;
         case 'x': {
             int value = 0, count = 0;
             while (count < 2 && position < line.size() && DigitValue(line[position]) < 16) {

@@ -54,7 +54,8 @@ std::vector<std::string> MnemonicsStartingWith(std::string_view operation) {
     const std::string prefix = Upper(operation) + ".";
     std::vector<std::string> names;
     for (const SOpcodeInfo& info : GetOpcodeMap())
-        if (info.IsValid() && info.primary && Upper(info.mnemonic).compare(0, prefix.size(), prefix) == 0)
+        if (info.IsValid() && info.primary &&
+            Upper(info.mnemonic).compare(0, prefix.size(), prefix) == 0)
             names.push_back(info.mnemonic);
     return names;
 }

@@ -41,8 +41,7 @@ bool LookupRegister(std::string_view name, uint32_t& address) {
 }
 
 std::string RegisterName(uint32_t address) {
-    if (address >= kRegisterBlockAddress &&
-        address < kRegisterBlockAddress + kGeneralRegisterBytes)
+    if (address >= kRegisterBlockAddress && address < kRegisterBlockAddress + kGeneralRegisterBytes)
         return "r" + std::to_string(address - kRegisterBlockAddress);
     if (address == kStackPointerAddress)
         return "sp";

@@ -99,9 +99,9 @@ void CSourceLoader::AddText(const std::string& displayName, const std::string& i
             end = text.size();
         }
         if (lines.size() >= kMaxLines) {
-            diagnostics.Error(Locate(lines.size() - 1, 1),
-                              "the source is too large (more than " +
-                                  std::to_string(kMaxLines) + " lines with includes)");
+            diagnostics.Error(Locate(lines.size() - 1, 1), "the source is too large (more than " +
+                                                               std::to_string(kMaxLines) +
+                                                               " lines with includes)");
             tooLarge = true;
             break;
         }
@@ -115,10 +115,10 @@ void CSourceLoader::AddText(const std::string& displayName, const std::string& i
         const size_t sequence = lines.size();
         lines.push_back(std::move(line));
         SSourceLine& added = lines.back();
-        added.usable = LexLine(added.text, added.tokens,
-                               [&](uint32_t column, const std::string& message) {
-                                   diagnostics.Error(Locate(sequence, column), message);
-                               });
+        added.usable =
+            LexLine(added.text, added.tokens, [&](uint32_t column, const std::string& message) {
+                diagnostics.Error(Locate(sequence, column), message);
+            });
         if (added.usable)
             HandleFileDirective(sequence);
         start = end + 1;
@@ -130,9 +130,9 @@ void CSourceLoader::AddText(const std::string& displayName, const std::string& i
 void CSourceLoader::HandleFileDirective(size_t sequence) {
     const std::vector<SToken>& tokens = lines[sequence].tokens;
     size_t i = 0;
-    while ((tokens[i].kind == ETokenKind::Identifier ||
-            tokens[i].kind == ETokenKind::DotIdentifier) &&
-           tokens[i + 1].Is(":"))
+    while (
+        (tokens[i].kind == ETokenKind::Identifier || tokens[i].kind == ETokenKind::DotIdentifier) &&
+        tokens[i + 1].Is(":"))
         i += 2;
     if (tokens[i].kind != ETokenKind::DotIdentifier)
         return;
@@ -152,9 +152,9 @@ void CSourceLoader::HandleFileDirective(size_t sequence) {
         return;
     }
     if (stack.size() >= kMaxIncludeDepth) {
-        diagnostics.Error(Locate(sequence, operand.column),
-                          "includes nested more than " + std::to_string(kMaxIncludeDepth) +
-                              " deep");
+        diagnostics.Error(Locate(sequence, operand.column), "includes nested more than " +
+                                                                std::to_string(kMaxIncludeDepth) +
+                                                                " deep");
         return;
     }
     std::string displayName, identity, text;

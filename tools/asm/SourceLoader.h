@@ -15,8 +15,8 @@ struct SSourceLine {
     uint32_t number = 0;
     std::string text;
     std::vector<SToken> tokens;
-    bool usable = false;      // lexed without error
-    bool inMainFile = false;  // for the listing
+    bool usable = false;         // lexed without error
+    bool inMainFile = false;     // for the listing
     std::vector<uint8_t> binary; // the bytes of an ".incbin" on this line
 };
 

@@ -42,5 +42,4 @@ bool ReadDiskData(const std::string& path, uint64_t position, uint64_t count,
 bool ParseByteSize(std::string_view text, uint64_t& size);
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
-bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
-                    std::string& error);
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);

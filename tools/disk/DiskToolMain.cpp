@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     create->add_option("SIZE", sizeText, "data area size: 4096, 64k, 1m, ...")->required();
     create->add_flag("-f,--force", force, "replace an existing file");
 
-    CLI::App* info = app.add_subcommand("info", "print an image's header, data size and boot length");
+    CLI::App* info =
+        app.add_subcommand("info", "print an image's header, data size and boot length");
     info->add_option("FILE", path, "the image file")->required();
 
     uint64_t position = 0, count = 0;
