@@ -47,6 +47,9 @@ std::string ChangeExtension(const std::string& path, const std::string& extensio
 
 bool ReadWholeFile(const std::string& path, std::string& text);
 bool WriteWholeFile(const std::string& path, const std::string& text);
+// Replaces a file atomically: writes a temporary file beside it, flushes it to the disk and
+// renames it over the old one. On failure the previous file stays whole and errno tells why.
+bool ReplaceWholeFile(const std::string& path, const std::string& text);
 
 // Converts machine text (Windows-1252) to UTF-8 for display, and back; characters that the
 // code page cannot hold are dropped by ToCodePage.
