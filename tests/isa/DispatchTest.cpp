@@ -10,8 +10,9 @@ TEST(Dispatch, TableFollowsTheOpcodeMap) {
         const bool isInvalid = table[i].handler == &CKernel::InvalidOpcode;
         EXPECT_EQ(isInvalid, !map[i].IsValid()) << i;
         EXPECT_NE(table[i].handler, nullptr) << i;
-        if (!isInvalid)
+        if (!isInvalid) {
             EXPECT_EQ(table[i].parameter, map[i].parameter) << map[i].mnemonic;
+        }
         invalid += isInvalid ? 1 : 0;
     }
     EXPECT_EQ(invalid, 390u);

@@ -152,8 +152,9 @@ inline uint64_t RunBits(std::string_view mnemonic, std::initializer_list<uint64_
     const uint32_t size = info.operands[operands.size() - 1].size;
     const uint64_t written = rig.Get<uint64_t>(kData);
     // Bytes past the result's width must stay untouched.
-    if (size < 8)
+    if (size < 8) {
         EXPECT_EQ(written >> (size * 8), poison >> (size * 8)) << mnemonic;
+    }
     return size < 8 ? written & ((uint64_t{1} << (size * 8)) - 1) : written;
 }
 
