@@ -138,7 +138,6 @@ bool BuildDevices(SHostMachine& host, const SMachineEnvironment& environment,
 SHostMachine::~SHostMachine() {
     // Normally DestroyMachine has emptied the machine already; this only guards against
     // leaks when a host forgets to.
-    ForEachDevice(machine, [](CDevice&) {});
     DeleteDevice(machine.memory);
     DeleteDevice(machine.kernel);
     for (int32_t slot = 0; slot < machine.diskCount; ++slot)

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "core/Machine.h"
+#include "core/ServiceGroup.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 class CPlatform;
-class CServiceGroup;
 
 // What the host hands to machine assembly.
 struct SMachineEnvironment {
