@@ -45,8 +45,12 @@ bool CKernel::Step() {
 bool CKernel::RunSlice(std::string& message) {
     bool ended = false;
     if (running) {
-        for (uint32_t i = 0; i < kInstructionsPerSlice && !ended; ++i)
+        uint32_t executed = 0;
+        while (executed < kInstructionsPerSlice && !ended) {
             ended = Step();
+            ++executed;
+        }
+        instructionCount += executed;
     }
     message.clear();
     message.swap(pendingMessage);

@@ -33,7 +33,12 @@ struct SDispatchEntry {
 using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
 
 // Addressing modes of an operand field.
-enum EOperandMode : uint32_t { kModeNone = 0, kModeImmediate = 1, kModeDirect = 2, kModeIndirect = 3 };
+enum EOperandMode : uint32_t {
+    kModeNone = 0,
+    kModeImmediate = 1,
+    kModeDirect = 2,
+    kModeIndirect = 3
+};
 
 class CKernel : public CDevice {
 public:
@@ -59,6 +64,8 @@ public:
     // True when the host may wait for the next window message.
     bool RunSlice(std::string& message);
     bool Step();
+    // Instructions that RunSlice has executed (begun) since the kernel was created.
+    uint64_t GetInstructionCount() const { return instructionCount; }
 
     void Fail(const std::string& message);
     void MemoryError() { Fail("Memory error"); }
@@ -175,6 +182,7 @@ private:
     std::string pendingMessage;
     int32_t bootSlot = 0;
     bool running = false;
+    uint64_t instructionCount = 0;
     CMemory* memory = nullptr;
     std::deque<CEvent> events;
     DispatchTable dispatch;

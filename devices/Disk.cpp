@@ -1,0 +1,195 @@
+#include "devices/Disk.h"
+
+#include "core/Kernel.h"
+#include "core/Machine.h"
+#include "support/ErrorStack.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kTag = ".\\disks";
+
+// The data size is a 32-bit number, so a larger image cannot be addressed as a whole.
+constexpr off_t kLargestImage = off_t{1} << 32;
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// Moves all `count` bytes through `step` (read or write at the file position); false when
+// the host stops short.
+template <typename Step>
+bool TransferAll(Step step, uint32_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = step(done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+CDisk::CDisk(bool readOnly, bool remember, uint32_t slot)
+    : readOnly(readOnly), remember(remember), slot(slot) {}
+
+CDisk::~CDisk() {
+    Eject();
+}
+
+bool CDisk::Insert(const std::string& name) {
+    if (HasDisk()) {
+        if (name == fileName)
+            return true;
+        Eject();
+    }
+    const int fd = OpenImage(name);
+    uint32_t size = 0;
+    if (fd >= 0 && CheckImage(fd, size)) {
+        file = fd;
+        fileName = name;
+        dataSize = size;
+        PostDiskEvent(true);
+        return true;
+    }
+    if (fd >= 0)
+        close(fd);
+    qm::PushError("Cannot insert disk " + Quoted(name) + " into slot " + std::to_string(slot), kTag,
+                  320);
+    return false;
+}
+
+int CDisk::OpenImage(const std::string& name) const {
+    const std::string message = "Cannot open file " + Quoted(name);
+    // A name with a zero byte inside would silently open a shorter name.
+    if (name.find('\0') != std::string::npos) {
+        qm::SetSystemErrorCode(EINVAL, message, kTag, 283);
+        return -1;
+    }
+    // Non-blocking, so that a named pipe cannot stall the machine at the open.
+    const int flags = (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd;
+    do {
+        fd = open(name.c_str(), flags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        qm::SetSystemError(message, kTag, 283);
+        return -1;
+    }
+    struct stat info {};
+    int error = 0;
+    if (fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        error = EINVAL;
+    // A writable slot holds its image alone; read-only slots may share one.
+    else if (flock(fd, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
+        error = errno;
+    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error != 0) {
+        close(fd);
+        qm::SetSystemErrorCode(error, message, kTag, 283);
+        return -1;
+    }
+    return fd;
+}
+
+bool CDisk::CheckImage(int fd, uint32_t& size) const {
+    char header[kHeaderSize] = {};
+    const bool headerRead = TransferAll(
+        [&](size_t done, size_t left) {
+            return pread(fd, header + done, left, static_cast<off_t>(done));
+        },
+        kMagicLength);
+    struct stat info {};
+    // A 15-byte image has a magic but not even the reserved byte, so no data area.
+    if (!headerRead || fstat(fd, &info) != 0 || info.st_size < off_t{kHeaderSize} ||
+        info.st_size > kLargestImage) {
+        qm::SetError("Cannot read file header", kTag, 292);
+        return false;
+    }
+    // Compared as a zero-terminated text: a zero byte inside the magic shortens it.
+    if (std::strcmp(header, kMagic) != 0) {
+        qm::SetError("Invalid file header", kTag, 298);
+        return false;
+    }
+    if (lseek(fd, kHeaderSize, SEEK_SET) < 0) {
+        qm::SetError("Cannot read file header", kTag, 292);
+        return false;
+    }
+    size = static_cast<uint32_t>(info.st_size - kHeaderSize);
+    return true;
+}
+
+void CDisk::Eject() {
+    if (!HasDisk())
+        return;
+    close(file);
+    file = -1;
+    fileName.clear();
+    dataSize = 0;
+    PostDiskEvent(false);
+}
+
+void CDisk::PostDiskEvent(bool inserted) const {
+    if (!machine || !machine->kernel)
+        return;
+    if (inserted)
+        machine->kernel->PostDiskInsertedEvent(slot);
+    else
+        machine->kernel->PostDiskEjectedEvent(slot);
+}
+
+bool CDisk::GetSize(uint32_t& size) const {
+    if (!HasDisk())
+        return false;
+    size = dataSize;
+    return true;
+}
+
+bool CDisk::Seek(uint32_t position) {
+    if (!HasDisk() || position >= dataSize)
+        return false;
+    return lseek(file, off_t{kHeaderSize} + position, SEEK_SET) >= 0;
+}
+
+bool CDisk::Tell(uint32_t& position) const {
+    if (!HasDisk())
+        return false;
+    const off_t offset = lseek(file, 0, SEEK_CUR);
+    if (offset < off_t{kHeaderSize})
+        return false;
+    position = static_cast<uint32_t>(offset - kHeaderSize);
+    return true;
+}
+
+bool CDisk::Read(void* buffer, uint32_t count) {
+    uint32_t position;
+    if (!Tell(position) || uint64_t{position} + count > dataSize)
+        return false;
+    auto* bytes = static_cast<char*>(buffer);
+    return TransferAll([&](size_t done, size_t left) { return read(file, bytes + done, left); },
+                       count);
+}
+
+bool CDisk::Write(const void* buffer, uint32_t count) {
+    uint32_t position;
+    if (readOnly || !Tell(position) || uint64_t{position} + count > dataSize)
+        return false;
+    const auto* bytes = static_cast<const char*>(buffer);
+    return TransferAll([&](size_t done, size_t left) { return write(file, bytes + done, left); },
+                       count);
+}
