@@ -2,10 +2,13 @@
 
 #include "core/Kernel.h"
 #include "core/Memory.h"
-#include "core/ServiceGroup.h"
 #include "devices/Disk.h"
 #include "devices/DiskServices.h"
+#include "devices/Keyboard.h"
+#include "devices/Mouse.h"
+#include "devices/Screen.h"
 #include "devices/SlotList.h"
+#include "devices/Sound.h"
 #include "host/SettingsFiles.h"
 #include "isa/Dispatch.h"
 #include "support/ErrorStack.h"
@@ -48,23 +51,54 @@ void DeleteDevice(TDevice*& field) {
     field = nullptr;
 }
 
+// Visits the devices that exist in the order of saving and deleting: memory, kernel,
+// screen, the disk slots, sound, keyboard, mouse. The screen comes before the disks so
+// that its "Font" section leads the user settings file.
 template <typename F>
 void ForEachDevice(CMachine& machine, F action) {
-    // The order of saving and deleting: the reverse of building, disks in slot order.
-    if (machine.memory)
-        action(static_cast<CDevice&>(*machine.memory));
-    if (machine.kernel)
-        action(static_cast<CDevice&>(*machine.kernel));
-    // Screen: its settings are saved here, before the disks, so that "Font" leads the file.
+    auto visit = [&action](CDevice* device) {
+        if (device)
+            action(*device);
+    };
+    visit(machine.memory);
+    visit(machine.kernel);
+    visit(machine.screen);
     for (int32_t slot = 0; slot < machine.diskCount; ++slot)
-        action(static_cast<CDevice&>(*machine.disks[static_cast<size_t>(slot)]));
-    // Sound, keyboard, mouse: saved here in this order once they exist.
+        visit(machine.disks[static_cast<size_t>(slot)]);
+    visit(machine.sound);
+    visit(machine.keyboard);
+    visit(machine.mouse);
+}
+
+void DeleteDevices(CMachine& machine) {
+    DeleteDevice(machine.memory);
+    DeleteDevice(machine.kernel);
+    DeleteDevice(machine.screen);
+    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
+        DeleteDevice(machine.disks[static_cast<size_t>(slot)]);
+    machine.diskCount = 0;
+    DeleteDevice(machine.sound);
+    DeleteDevice(machine.keyboard);
+    DeleteDevice(machine.mouse);
 }
 
 int32_t ClampedDiskCount(const qm::CINIFile& machineConfig) {
     int32_t count = 0;
     machineConfig.GetInt("Disks", "Count", count);
     return std::clamp<int32_t>(count, 0, kMaxDiskSlots);
+}
+
+// Sound exists only when the configuration enables MIDI (an absent key: no sound). A sound
+// device that cannot start is reported at once and left out; the machine runs without it.
+void AddSound(CMachine& machine, const SInitArguments& args) {
+    bool midiEnabled = false;
+    args.machineConfig.GetBool("MIDI", "Enabled", midiEnabled);
+    if (!midiEnabled)
+        return;
+    if (!AddDevice(machine.sound, std::make_unique<CSound>(), args)) {
+        qm::ShowErrors();
+        DeleteDevice(machine.sound);
+    }
 }
 
 // Builds the disk slots. A slot whose Init fails is shown at once and dropped; the next
@@ -93,44 +127,42 @@ void AddDiskSlots(CMachine& machine, const SInitArguments& args) {
     machine.diskCount = made;
 }
 
+// The devices in their fixed order; false at the first one that cannot start.
+bool BuildDevices(CMachine& machine, const SMachineEnvironment& environment,
+                  const SInitArguments& args) {
+    CPlatform& platform = *environment.platform;
+    if (!AddDevice(machine.mouse, std::make_unique<CMouse>(platform), args))
+        return false;
+    if (!AddDevice(machine.keyboard, std::make_unique<CKeyboard>(), args))
+        return false;
+    AddSound(machine, args);
+    AddDiskSlots(machine, args);
+    if (!AddDevice(machine.screen,
+                   std::make_unique<CScreen>(environment.screenSurface, environment.startMinimized),
+                   args))
+        return false;
+    if (!AddDevice(machine.kernel, std::make_unique<CKernel>(platform, GetDispatchTable()), args))
+        return false;
+    return AddDevice(machine.memory, std::make_unique<CMemory>(), args);
+}
+
 // Gives every device its owner and hands the device groups to the kernel.
 void ConnectDevices(SHostMachine& host) {
     CMachine& machine = host.machine;
     ForEachDevice(machine, [&machine](CDevice& device) { device.SetMachine(&machine); });
-    if (!machine.kernel)
+    CKernel* kernel = machine.kernel;
+    if (!kernel)
         return;
-    auto registerGroup = [&host](uint32_t group, std::unique_ptr<CServiceGroup> service) {
-        host.machine.kernel->SetServiceGroup(group, service.get());
-        host.services.push_back(std::move(service));
-    };
-    registerGroup(kDiskGroup, std::make_unique<CDiskServices>());
-    // Keyboard (2), mouse (3), sound (4) and screen (5) register their groups here.
-}
-
-bool BuildDevices(SHostMachine& host, const SMachineEnvironment& environment,
-                  const SInitArguments& args) {
-    CMachine& machine = host.machine;
-
-    // Mouse: built and initialised here; a failure stops the start.
-    // Keyboard: built and initialised here; a failure stops the start.
-
-    // Sound, only when the configuration enables MIDI (absent: no sound). A sound device
-    // that cannot start is reported at once and left out; the machine runs without it.
-    bool midiEnabled = false;
-    args.machineConfig.GetBool("MIDI", "Enabled", midiEnabled);
-    (void)midiEnabled;
-
-    AddDiskSlots(machine, args);
-
-    // Screen: built here (text mode, knowing environment.startMinimized); a failure stops
-    // the start.
-
-    if (!AddDevice(machine.kernel,
-                   std::make_unique<CKernel>(*environment.platform, GetDispatchTable()), args))
-        return false;
-    if (!AddDevice(machine.memory, std::make_unique<CMemory>(), args))
-        return false;
-    return true;
+    if (machine.keyboard)
+        kernel->SetServiceGroup(kKeyboardGroup, &machine.keyboard->GetServiceGroup());
+    if (machine.mouse)
+        kernel->SetServiceGroup(kMouseGroup, &machine.mouse->GetServiceGroup());
+    if (machine.sound)
+        kernel->SetServiceGroup(kSoundGroup, machine.sound);
+    if (machine.screen)
+        kernel->SetServiceGroup(kScreenGroup, &machine.screen->GetServiceGroup());
+    host.services.push_back(std::make_unique<CDiskServices>());
+    kernel->SetServiceGroup(kDiskGroup, host.services.back().get());
 }
 
 } // namespace
@@ -138,11 +170,7 @@ bool BuildDevices(SHostMachine& host, const SMachineEnvironment& environment,
 SHostMachine::~SHostMachine() {
     // Normally DestroyMachine has emptied the machine already; this only guards against
     // leaks when a host forgets to.
-    DeleteDevice(machine.memory);
-    DeleteDevice(machine.kernel);
-    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
-        DeleteDevice(machine.disks[static_cast<size_t>(slot)]);
-    machine.diskCount = 0;
+    DeleteDevices(machine);
 }
 
 bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
@@ -152,7 +180,7 @@ bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
         qm::CINIFile userSettings;
         if (ReadSettingsFiles(environment.settingsDirectory, machineConfig, userSettings)) {
             const SInitArguments args{machineConfig, userSettings, environment.commandLine};
-            complete = BuildDevices(host, environment, args);
+            complete = BuildDevices(host.machine, environment, args);
         }
     }
     ConnectDevices(host);
@@ -164,11 +192,10 @@ bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
 }
 
 void DestroyMachine(SHostMachine& host, const SMachineEnvironment& environment) {
-    CMachine& machine = host.machine;
     qm::CINIFile userSettings;
     PutUserSettingsHeader(userSettings);
     bool saved = true;
-    ForEachDevice(machine, [&](CDevice& device) {
+    ForEachDevice(host.machine, [&](CDevice& device) {
         // A device whose remembered values cannot be stored (a name with a line break)
         // must not keep the others from saving theirs or the machine from being deleted.
         try {
@@ -181,17 +208,10 @@ void DestroyMachine(SHostMachine& host, const SMachineEnvironment& environment) 
             saved = false;
         }
     });
+    // A document that lost a device's values is not written: the previous file stays.
     if (!saved || !WriteUserSettings(environment.settingsDirectory, userSettings))
         qm::ShowErrors();
-
-    // The kernel goes before the devices it serves; its groups are unregistered with it.
-    DeleteDevice(machine.memory);
-    DeleteDevice(machine.kernel);
-    // Screen: deleted here.
-    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
-        DeleteDevice(machine.disks[static_cast<size_t>(slot)]);
-    machine.diskCount = 0;
-    // Sound, keyboard, mouse: deleted here in this order.
+    DeleteDevices(host.machine);
     host.services.clear();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 class CPlatform;
+class CScreenSurface;
 
 // What the host hands to machine assembly.
 struct SMachineEnvironment {
@@ -21,6 +22,8 @@ struct SMachineEnvironment {
     std::string commandLine;
     // The window starts minimised (the screen device needs to know).
     bool startMinimized = false;
+    // What the screen draws on; null for a screen that draws nothing.
+    CScreenSurface* screenSurface = nullptr;
 };
 
 // One machine as the host holds it: the devices, which reach each other through the
