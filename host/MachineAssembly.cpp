@@ -176,8 +176,10 @@ SHostMachine::~SHostMachine() {
 bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
     bool complete = false;
     {
-        qm::CINIFile machineConfig;
-        qm::CINIFile userSettings;
+        // The documents know their paths, so that relative names in them can be resolved.
+        const std::string& directory = environment.settingsDirectory;
+        qm::CINIFile machineConfig(directory + kMachineConfigFileName);
+        qm::CINIFile userSettings(directory + kUserSettingsFileName);
         if (ReadSettingsFiles(environment.settingsDirectory, machineConfig, userSettings)) {
             const SInitArguments args{machineConfig, userSettings, environment.commandLine};
             complete = BuildDevices(host.machine, environment, args);

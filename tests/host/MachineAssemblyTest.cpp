@@ -3,6 +3,10 @@
 #include "core/DiskSlot.h"
 #include "core/Kernel.h"
 #include "core/Memory.h"
+#include "devices/Keyboard.h"
+#include "devices/Mouse.h"
+#include "devices/Screen.h"
+#include "devices/Sound.h"
 #include "support/ErrorStack.h"
 #include "support/TextFunctions.h"
 
@@ -69,6 +73,12 @@ protected:
         return Host(commandLine).StartMachine();
     }
     CMachine& Machine() { return *host->GetMachine(); }
+    // The user settings file from its "Disks" section on ("" when it has none).
+    std::string DisksPart() {
+        const std::string text = Read("Tarquil2.ini");
+        const size_t start = text.find("[Disks]");
+        return start == std::string::npos ? std::string() : text.substr(start);
+    }
 
     testhelpers::CTemporaryDirectory temporary;
     const std::string dir = temporary.path + "/";
@@ -98,7 +108,7 @@ TEST_F(MachineAssemblyTest, AGoodConfigurationBuildsAndAttachesTheMachine) {
 
     host->StopMachine();
     EXPECT_EQ(host->GetMachine(), nullptr);
-    EXPECT_EQ(Read("Tarquil2.ini"), kHeaderOnly);
+    EXPECT_EQ(Read("Tarquil2.ini").rfind(std::string(kHeaderOnly) + "\r\n[Font]\r\n", 0), 0u);
 }
 
 TEST_F(MachineAssemblyTest, StartUpFailuresShowTheirWholeStack) {
@@ -108,18 +118,22 @@ TEST_F(MachineAssemblyTest, StartUpFailuresShowTheirWholeStack) {
         const char* user;
         std::string commandLine;
         std::string box;
+        bool devicesBuilt = true; // false: the settings files stopped the start
     } rows[] = {
         {"no user settings", Config(), nullptr, "",
          "[.\\main,270] Unable to start the machine\n"
-         "[.\\main,176] Unable to load configuration from file \"Tarquil2.ini\"\n"},
+         "[.\\main,176] Unable to load configuration from file \"Tarquil2.ini\"\n",
+         false},
         {"malformed configuration", "[Memory]\r\nSize=1m\r\n[Kernel\r\n", "", "",
          "[.\\main,270] Unable to start the machine\n"
          "[.\\main,169] Error parsing configuration from \"Tarquil1.ini\" (index: 27,row: 4, "
-         "col: 1, message: \"Błąd parsera\", type message: \"Błąd składni\")\n"},
+         "col: 1, message: \"Błąd parsera\", type message: \"Błąd składni\")\n",
+         false},
         {"key before a section", Config(), "FaceName=x\r\n", "",
          "[.\\main,270] Unable to start the machine\n"
          "[.\\main,181] Error parsing configuration from \"Tarquil2.ini\" (index: 0,row: 0, "
-         "col: 0, message: \"Błąd parsera\", type message: \"Brak sekcji\")\n"},
+         "col: 0, message: \"Błąd parsera\", type message: \"Brak sekcji\")\n",
+         false},
         {"no priority", "[Memory]\r\nSize=1m\r\n", "", "",
          "[.\\main,270] Unable to start the machine\n"
          "[.\\kernel,306] Invalid thread priority in configuration Kernel.Priority (-1)\n"},
@@ -143,8 +157,12 @@ TEST_F(MachineAssemblyTest, StartUpFailuresShowTheirWholeStack) {
         EXPECT_EQ(host->GetMachine(), nullptr);
         EXPECT_EQ(boxes, std::vector<std::string>{row.box});
         EXPECT_EQ(qm::ErrorCount(), 0u);
-        // The stop after the failed start writes a fresh user settings file.
-        EXPECT_EQ(Read("Tarquil2.ini"), kHeaderOnly);
+        // The stop after the failed start writes a fresh user settings file, with what
+        // the devices built so far remember.
+        if (row.devicesBuilt)
+            EXPECT_EQ(Read("Tarquil2.ini").rfind(std::string(kHeaderOnly) + "\r\n[Font]", 0), 0u);
+        else
+            EXPECT_EQ(Read("Tarquil2.ini"), kHeaderOnly);
     }
 }
 
@@ -213,13 +231,13 @@ TEST_F(MachineAssemblyTest, SlotListsSetTheFlagsOfEachNumber) {
         EXPECT_EQ(Machine().disks[slot]->IsRemembering(), remember[slot]) << slot;
     }
     host->StopMachine();
-    EXPECT_EQ(Read("Tarquil2.ini"), std::string(kHeaderOnly) + "\r\n[Disks]\r\n0=\r\n1=\r\n4=\r\n");
+    EXPECT_EQ(DisksPart(), "[Disks]\r\n0=\r\n1=\r\n4=\r\n");
 }
 
 TEST_F(MachineAssemblyTest, ReadOnlyWithoutRememberRemembersNothing) {
     ASSERT_TRUE(Start(Config("[Disks]\r\nCount=2\r\nRead-only=0-1\r\n")));
     host->StopMachine();
-    EXPECT_EQ(Read("Tarquil2.ini"), kHeaderOnly);
+    EXPECT_EQ(DisksPart(), "");
 }
 
 TEST_F(MachineAssemblyTest, FailedSlotsAreDroppedAndTheRestRenumbered) {
@@ -247,8 +265,7 @@ TEST_F(MachineAssemblyTest, RememberedDisksComeBackAndAreWrittenBack) {
     ASSERT_TRUE(boxes.empty());
     EXPECT_EQ(Machine().disks[1]->GetFileName(), image); // the name keeps its letter case
     host->StopMachine();
-    EXPECT_EQ(Read("Tarquil2.ini"),
-              std::string(kHeaderOnly) + "\r\n[Disks]\r\n1=" + image + "\r\n2=\r\n");
+    EXPECT_EQ(DisksPart(), "[Disks]\r\n1=" + image + "\r\n2=\r\n");
 
     // The next start takes the remembered image without any option.
     ASSERT_TRUE(Host().StartMachine());
@@ -267,7 +284,7 @@ TEST_F(MachineAssemblyTest, RememberedDisksComeBackAndAreWrittenBack) {
     EXPECT_EQ(Machine().diskCount, 3);
     EXPECT_FALSE(Machine().disks[1]->HasDisk());
     host->StopMachine();
-    EXPECT_EQ(Read("Tarquil2.ini"), std::string(kHeaderOnly) + "\r\n[Disks]\r\n1=\r\n2=\r\n");
+    EXPECT_EQ(DisksPart(), "[Disks]\r\n1=\r\n2=\r\n");
 }
 
 TEST_F(MachineAssemblyTest, TheMachineBootsFromTheFirstBootableDisk) {
@@ -316,4 +333,91 @@ TEST_F(MachineAssemblyTest, MidiDisabledOrAbsentBuildsNoSound) {
         EXPECT_EQ(Machine().sound, nullptr) << midi;
         EXPECT_TRUE(boxes.empty());
     }
+}
+
+namespace {
+
+// A MIDI output that opens or refuses as told and keeps what it was sent.
+class CFakeMidiOutput : public CMidiOutput {
+public:
+    explicit CFakeMidiOutput(bool opens) : opens(opens) {}
+    bool Open(std::string& errorText) override {
+        if (!opens)
+            errorText = "no synthesizer";
+        return opens;
+    }
+    bool SendShortMessage(uint32_t) override { return true; }
+    void Reset() override {}
+    void Close() override {}
+
+private:
+    bool opens;
+};
+
+class SoundAssemblyTest : public MachineAssemblyTest {
+protected:
+    void TearDown() override {
+        CSound::SetOutputFactory(nullptr);
+        MachineAssemblyTest::TearDown();
+    }
+    void UseOutputs(bool opens) {
+        CSound::SetOutputFactory([this, opens](const SMidiOutputOptions& options) {
+            seenOptions = options;
+            return std::make_unique<CFakeMidiOutput>(opens);
+        });
+    }
+    SMidiOutputOptions seenOptions;
+};
+
+} // namespace
+
+TEST_F(SoundAssemblyTest, EnabledMidiBuildsTheSoundDevice) {
+    UseOutputs(true);
+    ASSERT_TRUE(Start(Config("[MIDI]\r\nEnabled=1\r\nSoundFont=gm.sf2\r\n")));
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_NE(Machine().sound, nullptr);
+    EXPECT_EQ(Machine().sound->GetMachine(), &Machine());
+    EXPECT_EQ(seenOptions.soundFont, "gm.sf2");
+    EXPECT_EQ(seenOptions.baseDirectory, dir);
+}
+
+TEST_F(SoundAssemblyTest, SoundThatCannotStartIsShownAndLeftOut) {
+    UseOutputs(false);
+    ASSERT_TRUE(Start(Config("[MIDI]\r\nEnabled=yes\r\n[Disks]\r\nCount=1\r\n")));
+    EXPECT_EQ(boxes,
+              std::vector<std::string>{"[.\\sound,59] Unable to create MIDI sound device\n"
+                                       "[.\\sound,55] Cannot initialize MIDI (no synthesizer)\n"});
+    EXPECT_EQ(Machine().sound, nullptr);
+    EXPECT_EQ(Machine().diskCount, 1);
+}
+
+TEST_F(MachineAssemblyTest, EveryDeviceIsBuiltAndOwned) {
+    ASSERT_TRUE(Start(Config()));
+    CMachine& machine = Machine();
+    ASSERT_NE(machine.mouse, nullptr);
+    ASSERT_NE(machine.keyboard, nullptr);
+    ASSERT_NE(machine.screen, nullptr);
+    EXPECT_EQ(machine.mouse->GetMachine(), &machine);
+    EXPECT_EQ(machine.keyboard->GetMachine(), &machine);
+    EXPECT_EQ(machine.screen->GetMachine(), &machine);
+    int32_t mode = 0, width = 0, height = 0;
+    machine.screen->GetMode(mode, width, height);
+    EXPECT_EQ(mode, kScreenText);
+    EXPECT_EQ(width, 80);
+    EXPECT_EQ(height, 25);
+}
+
+TEST_F(MachineAssemblyTest, TheScreenWritesItsFontBeforeTheDisks) {
+    ASSERT_TRUE(Start(Config("[Disks]\r\nCount=1\r\nRemember=0\r\n"),
+                      "[Disks]\r\n0=\r\n[Font]\r\nFaceName=Mono\r\n;mine\r\nExtra=1\r\n"));
+    host->StopMachine();
+    const std::string text = Read("Tarquil2.ini");
+    EXPECT_EQ(text.rfind(kHeaderOnly, 0), 0u);
+    const size_t font = text.find("[Font]\r\nFaceName=Mono\r\n");
+    const size_t disks = text.find("[Disks]\r\n0=\r\n");
+    ASSERT_NE(font, std::string::npos) << text;
+    ASSERT_NE(disks, std::string::npos) << text;
+    EXPECT_LT(font, disks);
+    EXPECT_EQ(text.find("Extra"), std::string::npos); // hand-made keys are not kept
+    EXPECT_EQ(text.find("mine"), std::string::npos);
 }
