@@ -3,6 +3,7 @@
 #include "core/DiskSlot.h"
 #include "core/Kernel.h"
 #include "core/Memory.h"
+#include "devices/HeadlessScreenSurface.h"
 #include "devices/Keyboard.h"
 #include "devices/Mouse.h"
 #include "devices/Screen.h"
@@ -83,6 +84,8 @@ protected:
     testhelpers::CTemporaryDirectory temporary;
     const std::string dir = temporary.path + "/";
     CFakePlatform platform;
+    CHeadlessScreenSurface headlessSurface;
+    CScreenSurface* surface = &headlessSurface;
     std::vector<std::string> boxes;
     std::unique_ptr<CMachineHost> host;
 };
@@ -126,7 +129,7 @@ TEST_F(MachineAssemblyTest, StartUpFailuresShowTheirWholeStack) {
          false},
         {"malformed configuration", "[Memory]\r\nSize=1m\r\n[Kernel\r\n", "", "",
          "[.\\main,270] Unable to start the machine\n"
-         "[.\\main,169] Error parsing configuration from \"Tarquil1.ini\" (index: 27,row: 4, "
+         "[.\\main,169] Error parsing configuration from \"Tarquil1.ini\" (index: 28,row: 4, "
          "col: 1, message: \"Błąd parsera\", type message: \"Błąd składni\")\n",
          false},
         {"key before a section", Config(), "FaceName=x\r\n", "",
@@ -188,7 +191,7 @@ TEST_F(MachineAssemblyTest, AFailingKernelLeavesNoMemoryAndNoAttach) {
     Write("Tarquil1.ini", "[Memory]\r\nSize=1m\r\n[Kernel]\r\nPriority=-2\r\n");
     Write("Tarquil2.ini", "");
     SHostMachine machine;
-    const SMachineEnvironment environment{&platform, dir, "", false};
+    const SMachineEnvironment environment{&platform, dir, "", false, surface};
     EXPECT_FALSE(CreateMachine(machine, environment));
     ASSERT_NE(machine.machine.kernel, nullptr);
     EXPECT_EQ(machine.machine.memory, nullptr);
@@ -420,4 +423,11 @@ TEST_F(MachineAssemblyTest, TheScreenWritesItsFontBeforeTheDisks) {
     EXPECT_LT(font, disks);
     EXPECT_EQ(text.find("Extra"), std::string::npos); // hand-made keys are not kept
     EXPECT_EQ(text.find("mine"), std::string::npos);
+}
+
+TEST_F(MachineAssemblyTest, AScreenThatCannotStartStopsTheStart) {
+    surface = nullptr; // nothing to measure a font on
+    EXPECT_FALSE(Start(Config()));
+    EXPECT_EQ(boxes, std::vector<std::string>{"[.\\main,270] Unable to start the machine\n"
+                                              "[.\\screen,674] Unable to create screen device\n"});
 }
