@@ -61,8 +61,8 @@ protected:
         return text;
     }
     CMachineHost& Host(const std::string& commandLine = {}) {
-        host =
-            std::make_unique<CMachineHost>(SMachineEnvironment{&platform, dir, commandLine, false});
+        host = std::make_unique<CMachineHost>(
+            SMachineEnvironment{&platform, dir, commandLine, false, surface});
         return *host;
     }
     // Starts with the given files (a null user settings text: no such file).
