@@ -24,6 +24,8 @@ bool CHeadlessPlatform::StopTimer(uint32_t id) {
 
 void CHeadlessPlatform::Beep(uint32_t frequency, uint32_t durationMs) {
     beeps.push_back({MonotonicNanoseconds(), frequency, durationMs});
+    if (beepHandler)
+        beepHandler(frequency, durationMs);
 }
 
 bool CHeadlessPlatform::GetPerformanceFrequency(uint64_t& frequency) {

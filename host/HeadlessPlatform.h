@@ -6,6 +6,7 @@
 #include "core/Platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -48,6 +49,9 @@ public:
     // Records a key going down or up, as the window procedure's messages would.
     void SetKeyDown(uint32_t virtualKey, bool down);
 
+    // Where beeps sound (the host's audio, when it has one); every beep is also recorded.
+    using BeepHandler = std::function<void(uint32_t frequency, uint32_t durationMs)>;
+    void SetBeepHandler(BeepHandler handler) { beepHandler = std::move(handler); }
     const std::vector<SBeep>& GetBeeps() const { return beeps; }
 
 private:
@@ -59,4 +63,5 @@ private:
     std::set<uint32_t> keysDown;
     std::set<uint32_t> keysToggled;
     std::vector<SBeep> beeps;
+    BeepHandler beepHandler;
 };

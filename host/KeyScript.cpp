@@ -1,6 +1,8 @@
 #include "host/KeyScript.h"
 
 #include "core/Kernel.h"
+#include "core/Machine.h"
+#include "devices/Keyboard.h"
 #include "host/HeadlessPlatform.h"
 #include "support/TextFunctions.h"
 
@@ -173,11 +175,21 @@ bool ParseKeyScript(const std::string& text, std::vector<SScriptedKey>& keys, st
     return true;
 }
 
-void DeliverScriptedKey(const SScriptedKey& key, CKernel& kernel, CHeadlessPlatform& platform) {
+void DeliverScriptedKey(const SScriptedKey& key, CMachine& machine, CHeadlessPlatform& platform) {
+    auto postKey = [&machine](uint32_t up, uint32_t virtualKey) {
+        if (machine.keyboard)
+            machine.keyboard->Key(up, virtualKey);
+        else if (machine.kernel)
+            machine.kernel->PostKeyEvent(up, virtualKey);
+    };
     platform.SetKeyDown(key.virtualKey, true);
-    kernel.PostKeyEvent(0, key.virtualKey);
-    if (key.hasCharacter)
-        kernel.PostCharEvent(key.character);
+    postKey(0, key.virtualKey);
+    if (key.hasCharacter) {
+        if (machine.keyboard)
+            machine.keyboard->Character(key.character);
+        else if (machine.kernel)
+            machine.kernel->PostCharEvent(key.character);
+    }
     platform.SetKeyDown(key.virtualKey, false);
-    kernel.PostKeyEvent(1, key.virtualKey);
+    postKey(1, key.virtualKey);
 }

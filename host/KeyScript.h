@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-class CKernel;
 class CHeadlessPlatform;
+class CMachine;
 
 struct SScriptedKey {
     uint32_t virtualKey = 0;
@@ -24,6 +24,7 @@ struct SScriptedKey {
 // character the machine's code page cannot hold.
 bool ParseKeyScript(const std::string& text, std::vector<SScriptedKey>& keys, std::string& error);
 
-// Posts the events of one key press: key down, the character (when the key has one), key up;
-// the platform's key state follows them.
-void DeliverScriptedKey(const SScriptedKey& key, CKernel& kernel, CHeadlessPlatform& platform);
+// Posts the events of one key press, as the window procedure would through the keyboard
+// device (or straight to the kernel when the machine has none): key down, the character
+// (when the key has one), key up. The platform's key state follows them.
+void DeliverScriptedKey(const SScriptedKey& key, CMachine& machine, CHeadlessPlatform& platform);

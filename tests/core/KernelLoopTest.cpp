@@ -4,7 +4,9 @@
 
 namespace {
 
-bool Nop(CKernel&, uint32_t, uint32_t, uint32_t, uint32_t) { return false; }
+bool Nop(CKernel&, uint32_t, uint32_t, uint32_t, uint32_t) {
+    return false;
+}
 
 DispatchTable NopTable() {
     DispatchTable table{};

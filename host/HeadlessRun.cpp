@@ -1,0 +1,113 @@
+#include "host/HeadlessRun.h"
+
+#include "core/Kernel.h"
+#include "core/Machine.h"
+#include "host/HeadlessPlatform.h"
+#include "host/HostSystem.h"
+#include "host/RunLoop.h"
+#include "support/TextFunctions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <limits>
+
+namespace {
+
+// Slices between two looks at the clock: about a millisecond of a busy program.
+constexpr uint32_t kSlicesPerBurst = 4096;
+constexpr uint64_t kNoDeadline = std::numeric_limits<uint64_t>::max();
+
+uint64_t DeadlineAfter(uint64_t start, double seconds) {
+    if (seconds <= 0.0)
+        return kNoDeadline;
+    const double nanoseconds = seconds * 1e9;
+    if (nanoseconds >= static_cast<double>(kNoDeadline - start))
+        return kNoDeadline;
+    return start + static_cast<uint64_t>(nanoseconds);
+}
+
+void SleepUntil(uint64_t monotonicNs) {
+    timespec until{};
+    until.tv_sec = static_cast<time_t>(monotonicNs / 1000000000u);
+    until.tv_nsec = static_cast<long>(monotonicNs % 1000000000u);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+} // namespace
+
+SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
+                               const SHeadlessRunSettings& settings, const TitleSink& onTitle) {
+    SHeadlessRunResult result;
+    CKernel& kernel = *machine.kernel;
+    CRunLoop loop;
+    loop.SetKernel(&kernel);
+    std::string lastMessage;
+    const CRunLoop::MessageSink sink = [&](const std::string& message) {
+        lastMessage = message;
+        if (onTitle)
+            onTitle(message);
+    };
+
+    const uint64_t start = MonotonicNanoseconds();
+    const uint64_t deadline = DeadlineAfter(start, settings.timeoutSeconds);
+    const uint64_t firstCount = kernel.GetInstructionCount();
+    const uint64_t limit =
+        settings.instructionLimit == 0 ? 0 : firstCount + settings.instructionLimit;
+    auto finish = [&](EStopReason reason) {
+        result.reason = reason;
+        if (reason == EStopReason::MachineStopped)
+            result.stopMessage = lastMessage;
+        result.instructions = kernel.GetInstructionCount() - firstCount;
+        result.seconds = static_cast<double>(MonotonicNanoseconds() - start) * 1e-9;
+        return result;
+    };
+
+    for (;;) {
+        // A waiting program runs again only after a message woke it.
+        if (!loop.ShouldWait()) {
+            loop.RunBurst(kSlicesPerBurst, limit, sink);
+            if (!kernel.IsRunning())
+                return finish(EStopReason::MachineStopped);
+            if (limit != 0 && kernel.GetInstructionCount() >= limit)
+                return finish(EStopReason::Steps);
+        }
+        const uint64_t now = MonotonicNanoseconds();
+        // A timer message wakes a waiting program like any other window message.
+        if (platform.PostDueTimers(kernel, now) > 0)
+            loop.Wake();
+        if (now >= deadline)
+            return finish(EStopReason::Timeout);
+        if (!loop.ShouldWait())
+            continue;
+        if (kernel.HasEvents()) {
+            loop.Wake();
+        } else if (result.keysDelivered < settings.keys.size()) {
+            DeliverScriptedKey(settings.keys[result.keysDelivered++], machine, platform);
+            loop.Wake();
+        } else if (!platform.HasTimers()) {
+            return finish(EStopReason::Idle);
+        } else {
+            SleepUntil(std::min(platform.NextTimerDue(), deadline));
+        }
+    }
+}
+
+std::string DescribeStop(const SHeadlessRunResult& result) {
+    switch (result.reason) {
+    case EStopReason::MachineStopped:
+        return TitleText(result.stopMessage);
+    case EStopReason::Idle:
+        return "idle";
+    case EStopReason::Steps:
+        return "steps";
+    case EStopReason::Timeout:
+        return "timeout";
+    }
+    return {};
+}
+
+std::string TitleText(const std::string& message) {
+    return qm::CodePageToUtf8(message.substr(0, message.find('\0')));
+}

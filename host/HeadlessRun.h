@@ -1,0 +1,44 @@
+// Running a machine without a window: the run-loop policy drives the kernel, host timers
+// tick on the real clock, scripted keys are typed whenever the program waits for input on
+// an empty queue, and the run ends for one of four reasons: the machine stopped, the
+// program waits with nothing left to wake it, an instruction limit, a wall-clock bound.
+#pragma once
+
+#include "host/KeyScript.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CMachine;
+class CHeadlessPlatform;
+
+struct SHeadlessRunSettings {
+    uint64_t instructionLimit = 0; // 0: none
+    double timeoutSeconds = 10.0;  // 0: none
+    std::vector<SScriptedKey> keys;
+};
+
+enum class EStopReason { MachineStopped, Idle, Steps, Timeout };
+
+struct SHeadlessRunResult {
+    EStopReason reason = EStopReason::Idle;
+    std::string stopMessage; // the machine's own message when it stopped
+    uint64_t instructions = 0;
+    double seconds = 0.0;
+    size_t keysDelivered = 0;
+};
+
+// Receives every non-empty message the slices hand out (what a window title would show).
+using TitleSink = std::function<void(const std::string& message)>;
+
+// Runs the booted machine until it stops for one of the reasons above.
+SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
+                               const SHeadlessRunSettings& settings, const TitleSink& onTitle);
+
+// The reason as the runner reports it: the machine's message, "idle", "steps", "timeout".
+std::string DescribeStop(const SHeadlessRunResult& result);
+
+// A message as a window title shows it: up to its first zero byte, converted to UTF-8.
+std::string TitleText(const std::string& message);
