@@ -173,24 +173,31 @@ SHostMachine::~SHostMachine() {
     DeleteDevices(machine);
 }
 
-bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
-    bool complete = false;
-    {
-        // The documents know their paths, so that relative names in them can be resolved.
-        const std::string& directory = environment.settingsDirectory;
-        qm::CINIFile machineConfig(directory + kMachineConfigFileName);
-        qm::CINIFile userSettings(directory + kUserSettingsFileName);
-        if (ReadSettingsFiles(environment.settingsDirectory, machineConfig, userSettings)) {
-            const SInitArguments args{machineConfig, userSettings, environment.commandLine};
-            complete = BuildDevices(host.machine, environment, args);
-        }
-    }
+bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
+                     const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings) {
+    const SInitArguments args{machineConfig, userSettings, environment.commandLine};
+    const bool complete = BuildDevices(host.machine, environment, args);
     ConnectDevices(host);
-    if (complete)
-        host.machine.kernel->Attach();
-    else
+    if (!complete) {
         qm::PushError("Unable to start the machine", kTag, 270);
-    return complete;
+        return false;
+    }
+    if (environment.beforeBoot)
+        environment.beforeBoot(host.machine);
+    host.machine.kernel->Attach();
+    return true;
+}
+
+bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
+    // The documents know their paths, so that relative names in them can be resolved.
+    const std::string& directory = environment.settingsDirectory;
+    qm::CINIFile machineConfig(directory + kMachineConfigFileName);
+    qm::CINIFile userSettings(directory + kUserSettingsFileName);
+    if (!ReadSettingsFiles(directory, machineConfig, userSettings)) {
+        qm::PushError("Unable to start the machine", kTag, 270);
+        return false;
+    }
+    return AssembleMachine(host, environment, machineConfig, userSettings);
 }
 
 void DestroyMachine(SHostMachine& host, const SMachineEnvironment& environment) {
