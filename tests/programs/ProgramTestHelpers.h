@@ -57,7 +57,8 @@ inline std::string Quote(const std::string& argument) {
 }
 
 // Runs the program with its arguments; standard output and error are collected apart.
-inline SCommandResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+inline SCommandResult RunProgram(const std::string& program,
+                                 const std::vector<std::string>& arguments) {
     char errName[] = "/tmp/tarquil-stderr-XXXXXX";
     const int errFile = mkstemp(errName);
     std::string command = Quote(program);

@@ -36,10 +36,12 @@ TEST(ToolCommandLine, AssemblerWritesDiskRawAndListing) {
     testhelpers::CTemporaryDirectory dir;
     const std::string source = dir.path + "/p.asm";
     WriteText(source, "start: NOP\n       JMP start\n");
-    const SCommandResult disk = RunProgram(Tool("tarquil-asm"), {source, "-o", dir.path + "/p.disk"});
+    const SCommandResult disk =
+        RunProgram(Tool("tarquil-asm"), {source, "-o", dir.path + "/p.disk"});
     ASSERT_EQ(disk.exitCode, 0) << disk.err;
-    const SCommandResult raw = RunProgram(Tool("tarquil-asm"), {source, "-o", dir.path + "/p.bin",
-                                                         "--raw", "-l", dir.path + "/p.lst"});
+    const SCommandResult raw =
+        RunProgram(Tool("tarquil-asm"),
+                   {source, "-o", dir.path + "/p.bin", "--raw", "-l", dir.path + "/p.lst"});
     ASSERT_EQ(raw.exitCode, 0) << raw.err;
 
     const std::vector<uint8_t> program = {0x00, 0xFF, 0x20, 0x52, 0, 0, 0, 0};
@@ -131,7 +133,8 @@ TEST(ToolCommandLine, DiskToolCreatesAndDescribes) {
 
     EXPECT_NE(RunProgram(Tool("tarquil-disk"), {"new", disk + "2", "lots"}).exitCode, 0);
 
-    const SCommandResult boot = RunProgram(Tool("tarquil-disk"), {"info", BuildDir() + "/snake.disk"});
+    const SCommandResult boot =
+        RunProgram(Tool("tarquil-disk"), {"info", BuildDir() + "/snake.disk"});
     EXPECT_EQ(boot.exitCode, 0);
     EXPECT_NE(boot.out.find("(bootable)"), std::string::npos) << boot.out;
 
