@@ -16,7 +16,7 @@ public:
     // Tones waiting beyond this much playing time are dropped, so a program that beeps in a
     // loop cannot pile up minutes of backlog.
     static constexpr uint32_t kMaxQueuedMs = 30000;
-    static constexpr float kAmplitude = 0.25f;
+    static constexpr float kAmplitude = 0.2f;
 
     explicit CBeepGenerator(uint32_t sampleRate) : sampleRate(sampleRate) {}
 

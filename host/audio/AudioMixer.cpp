@@ -57,3 +57,8 @@ void CAudioMixer::StopBeeps() {
     std::lock_guard lock(mutex);
     beep.Clear();
 }
+
+bool CAudioMixer::IsBeeping() const {
+    std::lock_guard lock(mutex);
+    return beep.IsSounding();
+}

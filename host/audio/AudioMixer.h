@@ -34,6 +34,8 @@ public:
     // False when the tone is silent or the beep queue is full.
     bool Beep(uint32_t frequency, uint32_t durationMs);
     void StopBeeps();
+    // Whether a beep sounds or waits its turn.
+    bool IsBeeping() const;
 
 private:
     mutable std::mutex mutex;

@@ -50,8 +50,29 @@ void CMemoryAudioOutput::Synchronize() {
     while (renderedFrames < due) {
         const auto count =
             static_cast<size_t>(std::min<uint64_t>(due - renderedFrames, kBlockFrames));
-        mixer->Render(block.data(), count);
-        sink(block.data(), count);
-        renderedFrames += count;
+        RenderBlock(count);
     }
+}
+
+void CMemoryAudioOutput::RenderBlock(size_t count) {
+    mixer->Render(block.data(), count);
+    sink(block.data(), count);
+    renderedFrames += count;
+}
+
+void CMemoryAudioOutput::Drain(double maxSeconds) {
+    Synchronize();
+    if (!mixer || !sink)
+        return;
+    const auto limit = static_cast<uint64_t>(maxSeconds * CAudioMixer::kSampleRate);
+    for (uint64_t done = 0; done < limit; done += kBlockFrames) {
+        const bool beeping = mixer->IsBeeping();
+        RenderBlock(kBlockFrames);
+        const bool silent =
+            std::all_of(block.begin(), block.end(), [](int16_t v) { return v == 0; });
+        if (silent && !beeping)
+            break;
+    }
+    // The clock keeps running; whatever comes after the drain starts where it ended.
+    startTime = clock() - static_cast<double>(renderedFrames) / CAudioMixer::kSampleRate;
 }

@@ -30,11 +30,17 @@ public:
     bool IsOpen() const override { return mixer != nullptr; }
     void Synchronize() override;
 
+    // Renders on past the present until the beeps have played and the rest has died away
+    // (a block of pure silence), for at most `maxSeconds`; the stream then ends there.
+    void Drain(double maxSeconds);
+
     // Frames of the stream so far (handed to the sink, or skipped without one).
     uint64_t GetRenderedFrames() const { return renderedFrames; }
 
 private:
     static constexpr size_t kBlockFrames = 1024;
+
+    void RenderBlock(size_t count);
 
     Clock clock;
     Sink sink;

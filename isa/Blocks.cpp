@@ -1,0 +1,95 @@
+// MOVB, CLRB and SWAPB: blocks of a count of bytes that operand A gives. The bytes are used
+// in place, so a count of any size costs no allocation; a count below 1 or a range outside
+// one area is refused by the memory before anything is touched.
+#include "isa/BlockAccess.h"
+#include "isa/Handlers.h"
+#include "isa/InstructionSupport.h"
+
+#include <algorithm>
+
+namespace isa {
+namespace {
+
+// Copies as if the source were read completely before the destination is written.
+bool MoveBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+    int32_t count;
+    if (!kernel.ReadOperand(count, modeA))
+        return MemoryFault(kernel);
+    CBlockSource source;
+    if (!source.Locate(kernel, count, modeB))
+        return MemoryFault(kernel);
+    uint32_t destination;
+    if (!kernel.GetOperandAddress(destination, fieldC, static_cast<uint32_t>(count)) ||
+        !kernel.GetMemory().WriteBlock(destination, source.Bytes(), count))
+        return MemoryFault(kernel);
+    return false;
+}
+
+bool ClearBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+    int32_t count;
+    uint32_t address;
+    if (!kernel.ReadOperand(count, modeA) ||
+        !kernel.GetOperandAddress(address, modeB, static_cast<uint32_t>(count)) ||
+        !kernel.GetMemory().Clear(address, count))
+        return MemoryFault(kernel);
+    return false;
+}
+
+// Ranges that share a byte (or start at the same address) are refused as a whole.
+bool Overlap(uint32_t b, uint32_t c, int32_t count) {
+    const int64_t first = static_cast<int32_t>(b);
+    const int64_t second = static_cast<int32_t>(c);
+    return first == second || (first < second && first + count > second) ||
+           (second < first && second + count > first);
+}
+
+bool SwapBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+    int32_t count;
+    uint32_t b;
+    uint32_t c;
+    if (!kernel.ReadOperand(count, modeA) ||
+        !kernel.GetOperandAddress(b, modeB, static_cast<uint32_t>(count)) ||
+        !kernel.GetOperandAddress(c, fieldC, static_cast<uint32_t>(count)))
+        return MemoryFault(kernel);
+    if (Overlap(b, c, count)) {
+        kernel.Fail("Memory overlap");
+        return true;
+    }
+    if (count <= 0)
+        return false;
+    CMemory& memory = kernel.GetMemory();
+    uint8_t* first = ContiguousRange(memory, b, count);
+    uint8_t* second = ContiguousRange(memory, c, count);
+    if (first && second) {
+        std::swap_ranges(first, first + count, second);
+        return false;
+    }
+    // Byte by byte, each address on its own, up to the first byte that is not accessible.
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t x = b + static_cast<uint32_t>(i);
+        const uint32_t y = c + static_cast<uint32_t>(i);
+        uint8_t fromB;
+        uint8_t fromC;
+        if (!memory.ReadByte(x, fromB, false) || !memory.ReadByte(y, fromC, false) ||
+            !memory.WriteByte(x, fromC) || !memory.WriteByte(y, fromB))
+            return MemoryFault(kernel);
+    }
+    return false;
+}
+
+} // namespace
+
+InstructionHandler SelectBlockHandler(EFamily family) {
+    switch (family) {
+    case EFamily::MoveBlock:
+        return &MoveBlock;
+    case EFamily::ClearBlock:
+        return &ClearBlock;
+    case EFamily::SwapBlock:
+        return &SwapBlock;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace isa

@@ -1,0 +1,103 @@
+// CVT: conversions between the floating-point types and from and to the integer types.
+#include "isa/Handlers.h"
+#include "isa/InstructionSupport.h"
+
+namespace isa {
+namespace {
+
+// CVT.F32.F64 widens exactly; CVT.F64.F32 rounds to nearest, ties to even (overflowing
+// values become infinities).
+template <typename From, typename To>
+bool ConvertFloat(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+    From value;
+    if (!kernel.ReadOperand(value, modeA) || !kernel.WriteOperand(static_cast<To>(value), modeB))
+        return MemoryFault(kernel);
+    return false;
+}
+
+template <typename Integer, typename Float>
+bool ConvertFrom(CKernel& kernel, uint32_t modeA, uint32_t modeB) {
+    Integer value;
+    if (!kernel.ReadOperand(value, modeA) || !kernel.WriteOperand(static_cast<Float>(value), modeB))
+        return MemoryFault(kernel);
+    return false;
+}
+
+// Integer to float; the parameter is the source type 0 - 7 (I8 ... U64).
+template <typename Float>
+bool ConvertIntToFloat(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t type) {
+    switch (type) {
+    case 0:
+        return ConvertFrom<int8_t, Float>(kernel, modeA, modeB);
+    case 1:
+        return ConvertFrom<int16_t, Float>(kernel, modeA, modeB);
+    case 2:
+        return ConvertFrom<int32_t, Float>(kernel, modeA, modeB);
+    case 3:
+        return ConvertFrom<int64_t, Float>(kernel, modeA, modeB);
+    case 4:
+        return ConvertFrom<uint8_t, Float>(kernel, modeA, modeB);
+    case 5:
+        return ConvertFrom<uint16_t, Float>(kernel, modeA, modeB);
+    case 6:
+        return ConvertFrom<uint32_t, Float>(kernel, modeA, modeB);
+    case 7:
+        return ConvertFrom<uint64_t, Float>(kernel, modeA, modeB);
+    default:
+        return InternalError(kernel, std::is_same_v<Float, float> ? 1 : 2);
+    }
+}
+
+// Float to integer; the parameter is the target type 0 - 7. The value is truncated into a
+// signed 64-bit integer and its low bytes are kept, so the signed and the unsigned target of
+// one width store the same bytes.
+template <typename Float>
+bool ConvertFloatToInt(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t type) {
+    if (type > 7)
+        return InternalError(kernel, std::is_same_v<Float, float> ? 3 : 4);
+    Float value;
+    if (!kernel.ReadOperand(value, modeA))
+        return MemoryFault(kernel);
+    const uint64_t bits = static_cast<uint64_t>(TruncateToInt64(static_cast<double>(value)));
+    bool written;
+    switch (type & 3) {
+    case 0:
+        written = kernel.WriteOperand(static_cast<uint8_t>(bits), modeB);
+        break;
+    case 1:
+        written = kernel.WriteOperand(static_cast<uint16_t>(bits), modeB);
+        break;
+    case 2:
+        written = kernel.WriteOperand(static_cast<uint32_t>(bits), modeB);
+        break;
+    default:
+        written = kernel.WriteOperand(bits, modeB);
+        break;
+    }
+    return written ? false : MemoryFault(kernel);
+}
+
+} // namespace
+
+InstructionHandler SelectConversionHandler(EFamily family, EValueType type) {
+    switch (family) {
+    case EFamily::ConvertFloatToFloat:
+        if (type == EValueType::F32)
+            return &ConvertFloat<float, double>;
+        if (type == EValueType::F64)
+            return &ConvertFloat<double, float>;
+        return nullptr;
+    case EFamily::ConvertIntToFloat:
+        return ForFloatTypes(type, []<typename F>(TypeTag<F>) -> InstructionHandler {
+            return &ConvertIntToFloat<F>;
+        });
+    case EFamily::ConvertFloatToInt:
+        return ForFloatTypes(type, []<typename F>(TypeTag<F>) -> InstructionHandler {
+            return &ConvertFloatToInt<F>;
+        });
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace isa

@@ -1,0 +1,38 @@
+#include "tools/asm/Diagnostics.h"
+
+#include <algorithm>
+
+void CDiagnostics::Error(const SSourceLocation& location, std::string message) {
+    if (muted || IsFull())
+        return;
+    messages.push_back({location, std::move(message)});
+}
+
+void CDiagnostics::Error(std::string message) {
+    if (muted || IsFull())
+        return;
+    messages.push_back({SSourceLocation{}, std::move(message)});
+}
+
+std::string CDiagnostics::Format() const {
+    std::vector<const SDiagnostic*> ordered;
+    for (const SDiagnostic& d : messages)
+        ordered.push_back(&d);
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto* a, const auto* b) {
+        if (a->location.sequence != b->location.sequence)
+            return a->location.sequence < b->location.sequence;
+        return a->location.column < b->location.column;
+    });
+    std::string text;
+    for (const SDiagnostic* d : ordered) {
+        const SSourceLocation& at = d->location;
+        if (!at.file.empty()) {
+            text +=
+                at.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
+        }
+        text += "error: " + d->message + "\n";
+    }
+    if (IsFull())
+        text += "error: too many errors, stopped reporting\n";
+    return text;
+}

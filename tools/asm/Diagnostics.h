@@ -1,0 +1,43 @@
+// Error messages of the assembler, each tied to a place in the source:
+// "file:line:column: error: message".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SSourceLocation {
+    std::string file;
+    uint32_t line = 0;   // 1-based
+    uint32_t column = 0; // 1-based, counted in characters
+    size_t sequence = 0; // position of the line in the assembled text (includes expanded)
+};
+
+struct SDiagnostic {
+    SSourceLocation location;
+    std::string message;
+};
+
+class CDiagnostics {
+public:
+    static constexpr size_t kLimit = 100;
+
+    // Messages are dropped while muted (the assembler's trial passes).
+    void SetMuted(bool value) { muted = value; }
+    bool IsMuted() const { return muted; }
+
+    void Error(const SSourceLocation& location, std::string message);
+    // An error without a place in the source (a file that cannot be read, ...).
+    void Error(std::string message);
+
+    bool HasErrors() const { return !messages.empty(); }
+    bool IsFull() const { return messages.size() >= kLimit; }
+    const std::vector<SDiagnostic>& GetMessages() const { return messages; }
+    // All messages in source order, one line each.
+    std::string Format() const;
+
+private:
+    std::vector<SDiagnostic> messages;
+    bool muted = false;
+};
