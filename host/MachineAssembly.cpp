@@ -165,6 +165,20 @@ void ConnectDevices(SHostMachine& host) {
     kernel->SetServiceGroup(kDiskGroup, host.services.back().get());
 }
 
+// The last steps of every assembly: owners and groups, then the boot of a complete machine
+// or the message that it could not start.
+bool ConnectAndBoot(SHostMachine& host, const SMachineEnvironment& environment, bool complete) {
+    ConnectDevices(host);
+    if (!complete) {
+        qm::PushError("Unable to start the machine", kTag, 270);
+        return false;
+    }
+    if (environment.beforeBoot)
+        environment.beforeBoot(host.machine);
+    host.machine.kernel->Attach();
+    return true;
+}
+
 } // namespace
 
 SHostMachine::~SHostMachine() {
@@ -185,12 +199,14 @@ bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
             complete = BuildDevices(host.machine, environment, args);
         }
     }
-    ConnectDevices(host);
-    if (complete)
-        host.machine.kernel->Attach();
-    else
-        qm::PushError("Unable to start the machine", kTag, 270);
-    return complete;
+    return ConnectAndBoot(host, environment, complete);
+}
+
+bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
+                     const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings) {
+    const SInitArguments args{machineConfig, userSettings, environment.commandLine};
+    const bool complete = BuildDevices(host.machine, environment, args);
+    return ConnectAndBoot(host, environment, complete);
 }
 
 void DestroyMachine(SHostMachine& host, const SMachineEnvironment& environment) {

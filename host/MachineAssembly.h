@@ -6,10 +6,14 @@
 #include "core/Machine.h"
 #include "core/ServiceGroup.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+namespace qm {
+class CINIFile;
+}
 class CPlatform;
 class CScreenSurface;
 
@@ -24,6 +28,9 @@ struct SMachineEnvironment {
     bool startMinimized = false;
     // What the screen draws on; null for a screen that draws nothing.
     CScreenSurface* screenSurface = nullptr;
+    // Runs once every device exists and knows its machine, right before the kernel boots
+    // (the headless runner puts the images of its command line in here).
+    std::function<void(CMachine&)> beforeBoot;
 };
 
 // One machine as the host holds it: the devices, which reach each other through the
@@ -42,6 +49,11 @@ struct SHostMachine {
 // is incomplete: "Unable to start the machine" is then on top of the reasons on the error
 // stack, and the devices built so far stay in `host` for DestroyMachine.
 bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment);
+
+// The same from documents the host has already (the runner's built-in configuration):
+// builds, connects and boots without reading any file.
+bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
+                     const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings);
 
 // Lets every device write what it remembers into a fresh user settings document, replaces
 // the user settings file with it (showing the errors at once when that fails) and deletes
