@@ -37,13 +37,17 @@ void BuildBuiltInConfiguration(const SRunOptions& options, qm::CINIFile& machine
                                 "0-" + std::to_string(options.images.size() - 1));
 }
 
-bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, const SRunOptions& options) {
+bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
+                         const SRunOptions& options) {
     qm::CINIFile machineConfig;
     const qm::CINIFile userSettings;
     BuildBuiltInConfiguration(options, machineConfig);
     SMachineEnvironment environment;
     environment.platform = &platform;
     environment.commandLine = options.machineCommandLine;
-    environment.beforeBoot = [&options](CMachine& machine) { InsertImages(machine, options.images); };
+    environment.screenSurface = &surface;
+    environment.beforeBoot = [&options](CMachine& machine) {
+        InsertImages(machine, options.images);
+    };
     return AssembleMachine(host, environment, machineConfig, userSettings);
 }

@@ -10,6 +10,7 @@ namespace qm {
 class CINIFile;
 }
 class CPlatform;
+class CScreenSurface;
 struct SHostMachine;
 
 // The built-in machine configuration as a document.
@@ -17,4 +18,5 @@ void BuildBuiltInConfiguration(const SRunOptions& options, qm::CINIFile& machine
 
 // Assembles and boots the machine. False when it could not be started; the reasons are
 // then on the error stack and the devices built so far stay in `host`.
-bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, const SRunOptions& options);
+bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
+                         const SRunOptions& options);

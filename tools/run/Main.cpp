@@ -5,6 +5,7 @@
 #include "RunReports.h"
 #include "core/Machine.h"
 #include "core/Random.h"
+#include "devices/HeadlessScreenSurface.h"
 #include "host/HeadlessPlatform.h"
 #include "host/HeadlessRun.h"
 #include "host/HostSystem.h"
@@ -23,8 +24,7 @@ SHeadlessRunSettings RunSettings(const SRunOptions& options) {
     return settings;
 }
 
-void Report(const SRunOptions& options, const CMachine& machine,
-            const SHeadlessRunResult& result) {
+void Report(const SRunOptions& options, const CMachine& machine, const SHeadlessRunResult& result) {
     std::cout << "stop: " << DescribeStop(result) << '\n';
     if (options.printRegisters)
         PrintRegisters(*machine.memory, std::cout);
@@ -48,8 +48,9 @@ int main(int argc, char** argv) {
 
     SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
     CHeadlessPlatform platform;
+    CHeadlessScreenSurface surface;
     SHostMachine host;
-    if (!StartBuiltInMachine(host, platform, options)) {
+    if (!StartBuiltInMachine(host, platform, surface, options)) {
         qm::ShowErrors();
         return kExitNoMachine;
     }

@@ -22,6 +22,13 @@ bool ParseSeed(const std::string& text, uint32_t& seed) {
     return true;
 }
 
+// Decimal digits only: a sign would wrap around.
+bool ParseUnsigned(const std::string& text, uint64_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && rest == end;
+}
+
 } // namespace
 
 bool ParseAddressNumber(const std::string& text, uint32_t& value) {
@@ -64,19 +71,20 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
     app.add_option("--memory", options.memorySize, "Memory size (for example 64k, 16m)");
     app.add_flag("--read-only", options.readOnly, "Put the images into read-only slots");
     std::string seedText;
-    auto* seedOption = app.add_option("--seed", seedText, "Seed of the random generator (default: the tick count)");
-    app.add_option("--steps", options.steps,
-                   "Stop after the slice that reaches N instructions (0: no limit)");
+    auto* seedOption = app.add_option("--seed", seedText,
+                                      "Seed of the random generator (default: the tick count)");
+    std::string stepsText;
+    auto* stepsOption = app.add_option(
+        "--steps", stepsText, "Stop after the slice that reaches N instructions (0: no limit)");
     app.add_option("--timeout", options.timeoutSeconds,
-                   "Wall-clock bound in seconds (default 10; 0: none)")
-        ->check(CLI::NonNegativeNumber);
+                   "Wall-clock bound in seconds (default 10; 0: none)");
     std::string keysText;
     auto* keysOption = app.add_option("--keys", keysText, "Scripted typing, with {Enter} etc.");
     app.add_flag("--text", options.printText, "Print the text screen after the run");
     app.add_flag("--regs", options.printRegisters, "Print the register block after the run");
     std::vector<std::string> dumpTexts;
     app.add_option("--dump", dumpTexts, "Print LEN bytes of data memory at ADDR (ADDR:LEN)")
-        ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--png", options.pngPath, "Save the graphics pixels as PNG");
     app.add_flag("--stats", options.printStats, "Print instruction count and speed");
@@ -98,8 +106,12 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
         return usageError(error.what());
     }
 
+    if (!(options.timeoutSeconds >= 0.0))
+        return usageError("--timeout: expected a number of seconds, 0 or more");
     if (options.images.size() > kMaxImages)
         return usageError("at most " + std::to_string(kMaxImages) + " images");
+    if (stepsOption->count() > 0 && !ParseUnsigned(stepsText, options.steps))
+        return usageError("--steps: not a count of instructions: " + stepsText);
     if (seedOption->count() > 0) {
         uint32_t seed = 0;
         if (!ParseSeed(seedText, seed))

@@ -1,10 +1,11 @@
 #include "RunReports.h"
 
-#include "PngFile.h"
 #include "core/Machine.h"
 #include "core/Memory.h"
 #include "devices/Screen.h"
 #include "devices/ScreenText.h"
+#include "host/PngFile.h"
+#include "support/ErrorStack.h"
 
 #include <cstdio>
 
@@ -59,19 +60,24 @@ bool SaveScreenPng(const CMachine& machine, const std::string& path, std::ostrea
     }
     int32_t mode, width, height;
     machine.screen->GetMode(mode, width, height);
-    std::string problem;
     if (mode != kScreenGraphics) {
-        problem = "the screen is not in graphics mode";
-    } else if (SavePng(path, machine.screen->GetPixelBuffer(), width, height, problem)) {
-        return true;
+        errors << "tarquil-run: --png " << path << ": the screen is not in graphics mode\n";
+        return false;
     }
-    errors << "tarquil-run: --png " << path << ": " << problem << '\n';
+    if (SavePixelsAsPng(path, width, height, machine.screen->GetPixelBuffer()))
+        return true;
+    errors << "tarquil-run: --png " << path << ":";
+    std::string reason;
+    while (qm::PopError(reason))
+        errors << ' ' << reason;
+    errors << '\n';
     return false;
 }
 
 void PrintStats(const SHeadlessRunResult& result, std::ostream& out) {
-    const double mips =
-        result.seconds > 0.0 ? static_cast<double>(result.instructions) / result.seconds / 1e6 : 0.0;
+    const double mips = result.seconds > 0.0
+                            ? static_cast<double>(result.instructions) / result.seconds / 1e6
+                            : 0.0;
     char figures[96];
     std::snprintf(figures, sizeof figures, "seconds=%.3f mips=%.2f", result.seconds, mips);
     out << "stats: instructions=" << result.instructions << ' ' << figures << '\n';
