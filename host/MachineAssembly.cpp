@@ -165,9 +165,18 @@ void ConnectDevices(SHostMachine& host) {
     kernel->SetServiceGroup(kDiskGroup, host.services.back().get());
 }
 
-// The last steps of every assembly: owners and groups, then the boot of a complete machine
-// or the message that it could not start.
-bool ConnectAndBoot(SHostMachine& host, const SMachineEnvironment& environment, bool complete) {
+} // namespace
+
+SHostMachine::~SHostMachine() {
+    // Normally DestroyMachine has emptied the machine already; this only guards against
+    // leaks when a host forgets to.
+    DeleteDevices(machine);
+}
+
+bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
+                     const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings) {
+    const SInitArguments args{machineConfig, userSettings, environment.commandLine};
+    const bool complete = BuildDevices(host.machine, environment, args);
     ConnectDevices(host);
     if (!complete) {
         qm::PushError("Unable to start the machine", kTag, 270);
@@ -179,34 +188,16 @@ bool ConnectAndBoot(SHostMachine& host, const SMachineEnvironment& environment, 
     return true;
 }
 
-} // namespace
-
-SHostMachine::~SHostMachine() {
-    // Normally DestroyMachine has emptied the machine already; this only guards against
-    // leaks when a host forgets to.
-    DeleteDevices(machine);
-}
-
 bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment) {
-    bool complete = false;
-    {
-        // The documents know their paths, so that relative names in them can be resolved.
-        const std::string& directory = environment.settingsDirectory;
-        qm::CINIFile machineConfig(directory + kMachineConfigFileName);
-        qm::CINIFile userSettings(directory + kUserSettingsFileName);
-        if (ReadSettingsFiles(environment.settingsDirectory, machineConfig, userSettings)) {
-            const SInitArguments args{machineConfig, userSettings, environment.commandLine};
-            complete = BuildDevices(host.machine, environment, args);
-        }
+    // The documents know their paths, so that relative names in them can be resolved.
+    const std::string& directory = environment.settingsDirectory;
+    qm::CINIFile machineConfig(directory + kMachineConfigFileName);
+    qm::CINIFile userSettings(directory + kUserSettingsFileName);
+    if (!ReadSettingsFiles(directory, machineConfig, userSettings)) {
+        qm::PushError("Unable to start the machine", kTag, 270);
+        return false;
     }
-    return ConnectAndBoot(host, environment, complete);
-}
-
-bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
-                     const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings) {
-    const SInitArguments args{machineConfig, userSettings, environment.commandLine};
-    const bool complete = BuildDevices(host.machine, environment, args);
-    return ConnectAndBoot(host, environment, complete);
+    return AssembleMachine(host, environment, machineConfig, userSettings);
 }
 
 void DestroyMachine(SHostMachine& host, const SMachineEnvironment& environment) {

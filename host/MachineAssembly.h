@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+class CPlatform;
+class CScreenSurface;
 namespace qm {
 class CINIFile;
 }
-class CPlatform;
-class CScreenSurface;
 
 // What the host hands to machine assembly.
 struct SMachineEnvironment {
@@ -26,10 +26,11 @@ struct SMachineEnvironment {
     std::string commandLine;
     // The window starts minimised (the screen device needs to know).
     bool startMinimized = false;
-    // What the screen draws on; null for a screen that draws nothing.
+    // What the screen draws on. Without one the screen cannot measure its font and the
+    // machine does not start.
     CScreenSurface* screenSurface = nullptr;
-    // Runs once every device exists and knows its machine, right before the kernel boots
-    // (the headless runner puts the images of its command line in here).
+    // Runs once the machine is complete and connected, right before the kernel boots (the
+    // headless runner inserts its images here).
     std::function<void(CMachine&)> beforeBoot;
 };
 
@@ -45,13 +46,14 @@ struct SHostMachine {
     std::vector<std::unique_ptr<CServiceGroup>> services;
 };
 
-// Builds the devices in their fixed order and attaches the kernel. False when the machine
-// is incomplete: "Unable to start the machine" is then on top of the reasons on the error
-// stack, and the devices built so far stay in `host` for DestroyMachine.
+// Reads the settings files from the environment's directory, builds the devices in their
+// fixed order and attaches the kernel. False when the machine is incomplete: "Unable to
+// start the machine" is then on top of the reasons on the error stack, and the devices
+// built so far stay in `host` for DestroyMachine.
 bool CreateMachine(SHostMachine& host, const SMachineEnvironment& environment);
 
-// The same from documents the host has already (the runner's built-in configuration):
-// builds, connects and boots without reading any file.
+// The same from two documents the caller already has (a host with a built-in
+// configuration reads no files).
 bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
                      const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings);
 

@@ -9,6 +9,7 @@
 #include "devices/Screen.h"
 #include "devices/Sound.h"
 #include "support/ErrorStack.h"
+#include "support/INIFile.h"
 #include "support/TextFunctions.h"
 
 #include "common/FakePlatform.h"
@@ -431,4 +432,32 @@ TEST_F(MachineAssemblyTest, AScreenThatCannotStartStopsTheStart) {
     EXPECT_FALSE(Start(Config()));
     EXPECT_EQ(boxes, std::vector<std::string>{"[.\\main,270] Unable to start the machine\n"
                                               "[.\\screen,674] Unable to create screen device\n"});
+}
+
+TEST_F(MachineAssemblyTest, BuiltInDocumentsAndTheBeforeBootStep) {
+    qm::CINIFile machineConfig;
+    machineConfig.Parse(Config("[Disks]\r\nCount=2\r\n"));
+    const qm::CINIFile userSettings;
+    Write("boot.disk", DiskImage(8));
+    int calls = 0;
+    SMachineEnvironment environment{&platform, dir, "", false, surface};
+    environment.beforeBoot = [&](CMachine& machine) {
+        ++calls;
+        EXPECT_FALSE(machine.kernel->IsRunning()); // not booted yet
+        EXPECT_TRUE(machine.disks[1]->Insert(dir + "boot.disk"));
+    };
+    SHostMachine machine;
+    ASSERT_TRUE(AssembleMachine(machine, environment, machineConfig, userSettings));
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(machine.machine.kernel->IsRunning()); // booted from the image put in slot 1
+
+    qm::CINIFile broken;
+    broken.Parse("[Memory]\r\nSize=0\r\n[Kernel]\r\nPriority=3\r\n");
+    SHostMachine failed;
+    EXPECT_FALSE(AssembleMachine(failed, environment, broken, userSettings));
+    EXPECT_EQ(calls, 1); // not for a machine that did not start
+    EXPECT_EQ(qm::ErrorCount(), 3u);
+    qm::ClearErrors();
+    DestroyMachine(machine, environment);
+    DestroyMachine(failed, environment);
 }
