@@ -440,7 +440,7 @@ TEST_F(MachineAssemblyTest, BuiltInDocumentsAndTheBeforeBootStep) {
     const qm::CINIFile userSettings;
     Write("boot.disk", DiskImage(8));
     int calls = 0;
-    SMachineEnvironment environment{&platform, dir, "", false, surface};
+    SMachineEnvironment environment{&platform, dir, "", false, surface, {}};
     environment.beforeBoot = [&](CMachine& machine) {
         ++calls;
         EXPECT_FALSE(machine.kernel->IsRunning()); // not booted yet
