@@ -46,12 +46,13 @@ void CHostAudio::Install() {
 }
 
 bool CHostAudio::OpenOutput(std::string& errorText) {
-    return output->Open(mixer, errorText);
+    outputFailed = !output->Open(mixer, errorText);
+    return !outputFailed;
 }
 
 void CHostAudio::Beep(uint32_t frequency, uint32_t durationMs) {
     std::string ignored;
-    if (!OpenOutput(ignored))
+    if (outputFailed || !OpenOutput(ignored))
         return;
     output->Synchronize();
     mixer.Beep(frequency, durationMs);

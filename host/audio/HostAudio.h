@@ -27,7 +27,9 @@ public:
     // Opens the output on first use; false with a reason when it cannot be opened.
     bool OpenOutput(std::string& errorText);
     void Synchronize() { output->Synchronize(); }
-    // Queues a tone; silent when the output cannot be opened.
+    // Queues a tone; silent when the output cannot be opened. After a failed attempt beeps
+    // stay silent without trying again (only a sound device's start tries again), so a
+    // program that beeps in a loop does not wait for a sound card each time.
     void Beep(uint32_t frequency, uint32_t durationMs);
 
     // The built-in synthesizer, or a sequencer port when the options name one.
@@ -52,4 +54,5 @@ private:
     std::unique_ptr<CAudioOutput> output;
     std::unique_ptr<CSynthesizer> idleSynthesizer;
     bool installed = false;
+    bool outputFailed = false;
 };

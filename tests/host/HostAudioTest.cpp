@@ -25,10 +25,14 @@ constexpr double kAudible = 1e-2;
 // An output that has no device to play on.
 class CUnavailableAudioOutput : public CAudioOutput {
 public:
+    explicit CUnavailableAudioOutput(int* attempts = nullptr) : attempts(attempts) {}
     bool Open(CAudioMixer&, std::string& errorText) override {
+        if (attempts)
+            ++*attempts;
         errorText = "no sound card";
         return false;
     }
+    int* attempts;
     void Close() override {}
     bool IsOpen() const override { return false; }
 };
@@ -199,6 +203,21 @@ TEST(HostAudioWithoutOutputTest, MidiFailsWithTheTwoMessagesAndTheBeepIsDropped)
     EXPECT_EQ(text, "[.\\sound,55] Cannot initialize MIDI (No audio output: no sound card)");
     audio.Beep(440, 100); // must not throw or block
     EXPECT_EQ(audio.GetMixer().GetSynthesizer(), nullptr);
+}
+
+TEST(HostAudioWithoutOutputTest, BeepsTryTheOutputOnceAndSoundDevicesEveryTime) {
+    int attempts = 0;
+    CHostAudio audio(std::make_unique<CUnavailableAudioOutput>(&attempts));
+    audio.Install();
+    for (int i = 0; i < 5; ++i)
+        audio.Beep(440, 10);
+    EXPECT_EQ(attempts, 1);
+    CSound sound;
+    EXPECT_FALSE(sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
+    EXPECT_EQ(attempts, 2);
+    audio.Beep(440, 10);
+    EXPECT_EQ(attempts, 2);
+    qm::ClearErrors();
 }
 
 TEST(HostAudioResolveTest, FindsTheSoundFontToLoad) {

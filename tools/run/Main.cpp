@@ -1,0 +1,64 @@
+// tarquil-run: runs disk images on a machine without a window and reports what happened,
+// for scripts and tests.
+#include "BuiltInMachine.h"
+#include "RunOptions.h"
+#include "RunReports.h"
+#include "core/Machine.h"
+#include "core/Random.h"
+#include "devices/HeadlessScreenSurface.h"
+#include "host/HeadlessPlatform.h"
+#include "host/HeadlessRun.h"
+#include "host/HostSystem.h"
+#include "host/MachineAssembly.h"
+#include "support/ErrorStack.h"
+
+#include <iostream>
+
+namespace {
+
+SHeadlessRunSettings RunSettings(const SRunOptions& options) {
+    SHeadlessRunSettings settings;
+    settings.instructionLimit = options.steps;
+    settings.timeoutSeconds = options.timeoutSeconds;
+    settings.keys = options.keys;
+    return settings;
+}
+
+void Report(const SRunOptions& options, const CMachine& machine, const SHeadlessRunResult& result) {
+    std::cout << "stop: " << DescribeStop(result) << '\n';
+    if (options.printRegisters)
+        PrintRegisters(*machine.memory, std::cout);
+    for (const SDumpRequest& dump : options.dumps)
+        PrintDump(*machine.memory, dump, std::cout, std::cerr);
+    if (options.printText)
+        PrintTextScreen(machine, std::cout, std::cerr);
+    if (!options.pngPath.empty())
+        SaveScreenPng(machine, options.pngPath, std::cerr);
+    if (options.printStats)
+        PrintStats(result, std::cout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SRunOptions options;
+    int exitCode = kExitRan;
+    if (!ParseRunOptions(argc, argv, options, exitCode, std::cout, std::cerr))
+        return exitCode;
+
+    SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
+    CHeadlessPlatform platform;
+    CHeadlessScreenSurface surface;
+    SHostMachine host;
+    if (!StartBuiltInMachine(host, platform, surface, options)) {
+        qm::ShowErrors();
+        return kExitNoMachine;
+    }
+    const SHeadlessRunResult result =
+        RunHeadless(host.machine, platform, RunSettings(options), [](const std::string& message) {
+            std::cout << "title: " << TitleText(message) << '\n';
+        });
+    Report(options, host.machine, result);
+    std::cout.flush();
+    return kExitRan;
+}
