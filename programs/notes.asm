@@ -95,6 +95,7 @@ draw_input:
 ; Enter: the typed text becomes the disk's note.
 save:   CALL    find_disk
         JZ.8    .none, [found]
+        MOV.32  [magic], [record]       ; reading a blank disk cleared it
         MOV.32  [input_length], [record_length]
         MOVB    #MAX_TEXT, [input], [record_text]
         MOV.16  #GROUP_DISK | DISK_SEEK << 8, r0

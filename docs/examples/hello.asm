@@ -35,7 +35,8 @@ done:   MOV.16  #GROUP_SYSTEM | SYSTEM_MESSAGE << 8, r0
         MOV.8   #bye_end - bye, r2      ; the length of the message
         MOV.32  #bye, r4                ; its address
         SYS
-.idle:  WAIT
+.idle:  GETEVENT                        ; drop whatever still comes in
+        WAIT
         JMP     .idle
 
 ; put: the character in `char` at (column, row), then one column to the right.

@@ -32,6 +32,11 @@ SCommandResult RunMachine(const std::vector<std::string>& arguments) {
     return RunProgram(Tool("tarquil-run"), arguments);
 }
 
+// Whether the runner in this build offers an option (some arrive later than others).
+bool RunnerOffers(const std::string& option) {
+    return RunMachine({"--help"}).out.find(option) != std::string::npos;
+}
+
 // The rows of the text screen as the runner prints them after "screen: ...".
 std::vector<std::string> ScreenRows(const SCommandResult& result) {
     std::vector<std::string> rows;
@@ -176,10 +181,15 @@ TEST(DemoPrograms, SnakeKeepsTheScoreInTheTitleUntilTheWall) {
     EXPECT_TRUE(std::regex_match(titles.back(), std::regex("Snake - game over - score [0-9]+")))
         << titles.back();
     EXPECT_TRUE(ScreenShows(result, "Game over - Enter plays again")) << Describe(result);
-    // The snake went up from the middle: its head lies against the top wall.
+    // The snake went straight up from the middle of the field: its head lies against the
+    // top wall (row 3), its two other pieces below it.
     const std::vector<std::string> rows = ScreenRows(result);
-    ASSERT_GT(rows.size(), 4u);
-    EXPECT_EQ(rows[4].substr(20, 3), "#@ ") << Describe(result);
+    ASSERT_GT(rows.size(), 6u);
+    ASSERT_GT(rows[6].size(), 41u);
+    EXPECT_EQ(rows[3][41], '#');
+    EXPECT_EQ(rows[4][41], '@') << Describe(result);
+    EXPECT_EQ(rows[5][41], 'o');
+    EXPECT_EQ(rows[6][41], 'o');
 }
 
 TEST(DemoPrograms, TunePlaysSilentlyWithoutMidi) {
@@ -195,15 +205,24 @@ TEST(DemoPrograms, TunePlaysSilentlyWithoutMidi) {
 
 TEST(DemoPrograms, TunePlaysThroughMidi) {
     testhelpers::CTemporaryDirectory dir;
-    const std::string wav = dir.path + "/tune.wav";
-    const SCommandResult result =
-        RunMachine({Stage(dir, "tune"), "--midi", "--text", "--wav", wav});
+    const SCommandResult result = RunMachine({Stage(dir, "tune"), "--midi", "--text"});
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
+    if (result.err.find("Unable to create MIDI sound device") != std::string::npos)
+        GTEST_SKIP() << "this tarquil-run has no MIDI output: " << result.err;
     EXPECT_TRUE(result.HasLine("stop: idle")) << Describe(result);
     EXPECT_TRUE(ScreenShows(result, "Playing through MIDI.")) << Describe(result);
-    // Program change, 15 notes on and off, all notes off.
+    // Program change, 15 notes on and off, all notes off: each accepted by the device.
     EXPECT_TRUE(ScreenShows(result, "MIDI messages sent: 32")) << Describe(result);
+}
 
+TEST(DemoPrograms, TuneThroughMidiIsAudible) {
+    if (!RunnerOffers("--wav"))
+        GTEST_SKIP() << "this tarquil-run cannot record sound (--wav)";
+    testhelpers::CTemporaryDirectory dir;
+    const std::string wav = dir.path + "/tune.wav";
+    const SCommandResult result =
+        RunMachine({Stage(dir, "tune"), "--midi", "--wav", wav, "--timeout", "2"});
+    ASSERT_EQ(result.exitCode, 0) << Describe(result);
     std::vector<uint8_t> sound;
     std::string error;
     ASSERT_TRUE(ReadFileBytes(wav, sound, error)) << error;
@@ -260,6 +279,8 @@ TEST(DemoPrograms, NotesWithoutAWritableDataDisk) {
 
 // The settings files the build puts beside the programs boot the launcher.
 TEST(DemoPrograms, DefaultSettingsBootTheLauncher) {
+    if (!RunnerOffers("--config-dir"))
+        GTEST_SKIP() << "this tarquil-run cannot read settings files (--config-dir)";
     std::string shipped;
     {
         std::ifstream file(BuildDir() + "/Tarquil2.ini");
