@@ -38,6 +38,38 @@ void Report(const SRunOptions& options, const CMachine& machine, const SHeadless
         PrintStats(result, std::cout);
 }
 
+// The directory as the program's own directory would be given: with its separator.
+std::string SettingsDirectory(const std::string& directory) {
+    return directory.back() == '/' ? directory : directory + "/";
+}
+
+// Runs a started machine and prints what the run produced.
+void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform) {
+    const SHeadlessRunResult result =
+        RunHeadless(machine, platform, RunSettings(options), [](const std::string& message) {
+            std::cout << "title: " << TitleText(message) << '\n';
+        });
+    Report(options, machine, result);
+    std::cout.flush();
+}
+
+// The machine of a settings directory, started and stopped as the window program starts
+// and stops its machine: a failed start is shown and still rewrites the user settings.
+int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& platform,
+                             CHeadlessScreenSurface& surface) {
+    SMachineEnvironment environment;
+    environment.platform = &platform;
+    environment.settingsDirectory = SettingsDirectory(options.configDirectory);
+    environment.commandLine = options.machineCommandLine;
+    environment.screenSurface = &surface;
+    CMachineHost host(std::move(environment));
+    if (!host.StartMachine())
+        return kExitNoMachine;
+    RunAndReport(options, *host.GetMachine(), platform);
+    host.StopMachine();
+    return kExitRan;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -49,16 +81,14 @@ int main(int argc, char** argv) {
     SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
     CHeadlessPlatform platform;
     CHeadlessScreenSurface surface;
+    if (!options.configDirectory.empty())
+        return RunFromSettingsDirectory(options, platform, surface);
+
     SHostMachine host;
     if (!StartBuiltInMachine(host, platform, surface, options)) {
         qm::ShowErrors();
         return kExitNoMachine;
     }
-    const SHeadlessRunResult result =
-        RunHeadless(host.machine, platform, RunSettings(options), [](const std::string& message) {
-            std::cout << "title: " << TitleText(message) << '\n';
-        });
-    Report(options, host.machine, result);
-    std::cout.flush();
+    RunAndReport(options, host.machine, platform);
     return kExitRan;
 }
