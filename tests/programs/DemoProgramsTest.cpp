@@ -301,7 +301,11 @@ TEST(DemoPrograms, DefaultSettingsBootTheLauncher) {
 
     // The menu as the default machine shows it.
     const SCommandResult menu = RunMachine({"--config-dir", dir.path, "--text"});
-    EXPECT_TRUE(ScreenShows(menu, "Memory: 1048576 bytes    Disk slots: 4    MIDI: on"))
+    // MIDI is enabled; a host without a MIDI output says so and runs without sound.
+    const bool midiFailed =
+        menu.err.find("Unable to create MIDI sound device") != std::string::npos;
+    EXPECT_TRUE(ScreenShows(menu, std::string("Memory: 1048576 bytes    Disk slots: 4    MIDI: ") +
+                                      (midiFailed ? "off" : "on")))
         << Describe(menu);
 }
 
