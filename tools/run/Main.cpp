@@ -10,9 +10,11 @@
 #include "host/HeadlessRun.h"
 #include "host/HostSystem.h"
 #include "host/MachineAssembly.h"
+#include "host/audio/HeadlessAudio.h"
 #include "support/ErrorStack.h"
 
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -47,18 +49,32 @@ int main(int argc, char** argv) {
         return exitCode;
 
     SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
+    // The sound outlives the machine: notes still held at the stop get their note-off
+    // before the recording ends.
+    CHeadlessAudio audio;
+    std::string audioError;
+    if (!audio.Start(options.wavPath, audioError)) {
+        std::cerr << "tarquil-run: --wav " << options.wavPath << ": " << audioError << '\n';
+        return kExitUsage;
+    }
     CHeadlessPlatform platform;
+    platform.SetBeepHandler(
+        [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
     CHeadlessScreenSurface surface;
-    SHostMachine host;
-    if (!StartBuiltInMachine(host, platform, surface, options)) {
+    auto host = std::make_unique<SHostMachine>();
+    if (!StartBuiltInMachine(*host, platform, surface, options)) {
         qm::ShowErrors();
         return kExitNoMachine;
     }
+    audio.StartRun();
     const SHeadlessRunResult result =
-        RunHeadless(host.machine, platform, RunSettings(options), [](const std::string& message) {
+        RunHeadless(host->machine, platform, RunSettings(options), [](const std::string& message) {
             std::cout << "title: " << TitleText(message) << '\n';
         });
-    Report(options, host.machine, result);
+    Report(options, host->machine, result);
     std::cout.flush();
+    host.reset();
+    if (!audio.Finish(audioError))
+        std::cerr << "tarquil-run: --wav " << options.wavPath << ": " << audioError << '\n';
     return kExitRan;
 }
