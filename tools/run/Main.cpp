@@ -40,6 +40,40 @@ void Report(const SRunOptions& options, const CMachine& machine, const SHeadless
         PrintStats(result, std::cout);
 }
 
+// The directory as the program's own directory would be given: with its separator.
+std::string SettingsDirectory(const std::string& directory) {
+    return directory.back() == '/' ? directory : directory + "/";
+}
+
+// Runs a started machine and prints what the run produced.
+void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform,
+                  CHeadlessAudio& audio) {
+    audio.StartRun();
+    const SHeadlessRunResult result =
+        RunHeadless(machine, platform, RunSettings(options), [](const std::string& message) {
+            std::cout << "title: " << TitleText(message) << '\n';
+        });
+    Report(options, machine, result);
+    std::cout.flush();
+}
+
+// The machine of a settings directory, started and stopped as the window program starts
+// and stops its machine: a failed start is shown and still rewrites the user settings.
+int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& platform,
+                             CHeadlessScreenSurface& surface, CHeadlessAudio& audio) {
+    SMachineEnvironment environment;
+    environment.platform = &platform;
+    environment.settingsDirectory = SettingsDirectory(options.configDirectory);
+    environment.commandLine = options.machineCommandLine;
+    environment.screenSurface = &surface;
+    CMachineHost host(std::move(environment));
+    if (!host.StartMachine())
+        return kExitNoMachine;
+    RunAndReport(options, *host.GetMachine(), platform, audio);
+    host.StopMachine();
+    return kExitRan;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,20 +95,19 @@ int main(int argc, char** argv) {
     platform.SetBeepHandler(
         [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
     CHeadlessScreenSurface surface;
-    auto host = std::make_unique<SHostMachine>();
-    if (!StartBuiltInMachine(*host, platform, surface, options)) {
-        qm::ShowErrors();
-        return kExitNoMachine;
+    int exit = kExitRan;
+    if (!options.configDirectory.empty()) {
+        exit = RunFromSettingsDirectory(options, platform, surface, audio);
+    } else {
+        auto host = std::make_unique<SHostMachine>();
+        if (!StartBuiltInMachine(*host, platform, surface, options)) {
+            qm::ShowErrors();
+            return kExitNoMachine;
+        }
+        RunAndReport(options, host->machine, platform, audio);
+        host.reset();
     }
-    audio.StartRun();
-    const SHeadlessRunResult result =
-        RunHeadless(host->machine, platform, RunSettings(options), [](const std::string& message) {
-            std::cout << "title: " << TitleText(message) << '\n';
-        });
-    Report(options, host->machine, result);
-    std::cout.flush();
-    host.reset();
     if (!audio.Finish(audioError))
         std::cerr << "tarquil-run: --wav " << options.wavPath << ": " << audioError << '\n';
-    return kExitRan;
+    return exit;
 }
