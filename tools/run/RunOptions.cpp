@@ -89,6 +89,8 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
     app.add_option("--png", options.pngPath, "Save the graphics pixels as PNG");
     app.add_flag("--stats", options.printStats, "Print instruction count and speed");
     app.add_flag("--midi", options.midi, "Build the machine with MIDI enabled");
+    app.add_option("--wav", options.wavPath,
+                   "Save the sound of the run (MIDI and beeps) as a 16-bit stereo 44100 Hz WAV");
     auto* configOption =
         app.add_option("--config-dir", options.configDirectory,
                        "Assemble the machine from Tarquil1.ini and Tarquil2.ini in DIR and rewrite "

@@ -29,6 +29,8 @@ struct SRunOptions {
     bool midi = false;
     std::vector<SDumpRequest> dumps;
     std::string pngPath;
+    // Where the sound of the run goes as a WAV file; empty: nowhere.
+    std::string wavPath;
     // Everything after "--", joined as the window program receives its command line.
     std::string machineCommandLine;
     // With a settings directory the machine is assembled from its Tarquil1.ini and
