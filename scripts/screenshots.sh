@@ -4,7 +4,7 @@
 #
 #   scripts/screenshots.sh [BUILD_DIR] [IMAGE.disk ...]
 #
-# Without images it takes every .disk file in BUILD_DIR/programs. Each run gets a settings
+# Without images it takes the demo disks the build put into BUILD_DIR. Each run gets a settings
 # directory of its own (the program reads its settings beside its file, so a copy of the
 # program goes there), with one disk slot and the image in it.
 set -euo pipefail
@@ -13,15 +13,16 @@ build_dir=${1:-build}
 shift || true
 root=$(cd "$(dirname "$0")/.." && pwd)
 out_dir="$root/docs/screenshots"
-delay_ms=${TARQUIL_SCREENSHOT_DELAY_MS:-3000}
+delay_ms=${TARQUIL_SCREENSHOT_DELAY_MS:-1500}
 
 images=("$@")
 if [ ${#images[@]} -eq 0 ]; then
-  shopt -s nullglob
-  images=("$build_dir"/programs/*.disk)
+  for demo in launcher plasma snake tune notes; do
+    [ -f "$build_dir/$demo.disk" ] && images+=("$build_dir/$demo.disk")
+  done
 fi
 if [ ${#images[@]} -eq 0 ]; then
-  echo "no disk images given and none in $build_dir/programs" >&2
+  echo "no disk images given and no demo disks in $build_dir" >&2
   exit 2
 fi
 if [ ! -x "$build_dir/tarquil" ]; then

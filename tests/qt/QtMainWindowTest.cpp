@@ -89,10 +89,13 @@ void QtMainWindowTest::keyPressReachesTheProgramAsEvents() {
     QTest::keyClick(&f.Screen(), Qt::Key_A);
     QTest::keyClick(&f.Screen(), Qt::Key_Exclam, Qt::ShiftModifier); // Shift+1 on US keys
     QTest::keyClick(&f.Screen(), Qt::Key_Left);
+    QTest::keyClick(&f.Screen(), Qt::Key_Tab); // the program's, not the focus chain's
     const std::vector<SEvent> expected = {
-        {2, 1, 1, 0x41}, {2, 2, 0, 'a'},  {2, 1, 2, 0x41},                  // A
-        {2, 1, 1, 0x10}, {2, 1, 1, 0x31}, {2, 2, 0, '!'},                   // Shift, 1, !
-        {2, 1, 2, 0x31}, {2, 1, 2, 0x10}, {2, 1, 1, 0x25}, {2, 1, 2, 0x25}, // Left: no character
+        {2, 1, 1, 0x41}, {2, 2, 0, 'a'},  {2, 1, 2, 0x41}, // A
+        {2, 1, 1, 0x10}, {2, 1, 1, 0x31}, {2, 2, 0, '!'},  // Shift, 1, !
+        {2, 1, 2, 0x31}, {2, 1, 2, 0x10},                  // release both
+        {2, 1, 1, 0x25}, {2, 1, 2, 0x25},                  // Left: no character
+        {2, 1, 1, 0x09}, {2, 2, 0, '\t'}, {2, 1, 2, 0x09}, // Tab
     };
     QCOMPARE(qttest::Describe(f.TakeEvents()), qttest::Describe(expected));
 }
