@@ -29,7 +29,7 @@ bool SameEntries(const DispatchTable& a, const DispatchTable& b) {
 CKernel::CKernel(CPlatform& platform, const DispatchTable& table)
     : platform(platform), headTable(BuildHeadTable(table)) {
     for (size_t i = 0; i < kSlots; ++i) {
-        SSlot& slot = slots[i];
+        SSlot& slot = dispatchSlots[i];
         slot = {&CKernel::RunHandler, &CKernel::InvalidCategory, 0};
         if (i >= kDispatchEntries)
             continue;
@@ -101,7 +101,7 @@ bool CKernel::FetchHead(uint32_t ip, uint32_t& word) {
 }
 
 uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word) {
-    const SSlot& slot = kernel.slots[SlotIndex(word)];
+    const SSlot& slot = kernel.dispatchSlots[SlotIndex(word)];
     kernel.SetIP(ip + 2);
     const uint32_t head = word & 0xFF;
     const bool ended =

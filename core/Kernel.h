@@ -272,7 +272,7 @@ private:
     uint64_t instructionCount = 0;
     CMemory* memory = nullptr;
     std::deque<CEvent> events;
-    std::array<SSlot, kSlots> slots;
+    std::array<SSlot, kSlots> dispatchSlots;
     // What runs each head word: the slot's fast form, specialised for the head's modes where
     // the form has that, or RunHandler. It depends only on the dispatch table, so kernels
     // made from the same table share it.
