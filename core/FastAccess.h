@@ -26,9 +26,13 @@ public:
     CFastAccess(CKernel& kernel, uint32_t ip)
         : kernel(kernel), view(kernel.GetFastView()), cursor(ip + 2) {}
 
-    // The handler's result for the slice loop: the next IP, plus kSliceEnds.
-    uint64_t Finish(bool ended) const {
-        return (fast ? cursor : kernel.GetIP()) | (ended ? kSliceEnds : 0);
+    // After the handler: the slice's next instruction, or the chain's result when the
+    // instruction ends the slice.
+    uint64_t Finish(bool ended, uint32_t budget) const {
+        const uint32_t ip = fast ? cursor : kernel.GetIP();
+        if (ended)
+            return SliceResult(ip, true, budget);
+        return ContinueSlice(kernel, view, ip, budget);
     }
 
     // --- Registers ------------------------------------------------------------------------
@@ -150,6 +154,16 @@ public:
         return true;
     }
     const uint8_t* GetRegisterBytes() const { return view.registers; }
+    uint8_t* LocateContiguous(uint32_t address, int64_t count) {
+        if (fast) [[likely]] {
+            uint8_t* p;
+            if (CKernel::IsContiguous(address, count) &&
+                LocateRange(address, static_cast<int32_t>(count), p)) [[likely]]
+                return p;
+            Leave();
+        }
+        return kernel.LocateContiguous(address, count);
+    }
 
     // --- Everything else runs on the exact path -------------------------------------------
     CMemory& GetMemory() {
@@ -227,13 +241,14 @@ private:
     // the first byte is tested against the bound, as the memory does (the spare bytes take
     // what spills over). Register values must end below IP.
     bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
-        if (static_cast<int32_t>(address) >= static_cast<int32_t>(kRegisterBlockAddress)) {
-            const uint32_t offset = address - kRegisterBlockAddress;
-            if (offset + n > kRegisterIP)
-                return false;
+        // Registers first: programs name them more often than anything else.
+        const uint32_t offset = address - kRegisterBlockAddress;
+        if (offset <= kRegisterIP - n) {
             p = view.registers + offset;
             return true;
         }
+        if (offset < kRegisterAreaSize)
+            return false; // IP, the bytes behind the block, or past them
         const uint32_t effective = address + GetBASE();
         if (effective >= view.size)
             return false;
@@ -275,13 +290,15 @@ private:
         if (count < 1)
             return false;
         const uint32_t n = static_cast<uint32_t>(count);
-        if (static_cast<int32_t>(address) >= static_cast<int32_t>(kRegisterBlockAddress)) {
-            const uint32_t offset = address - kRegisterBlockAddress;
-            if (offset >= kRegisterIP || n > kRegisterIP - offset)
+        const uint32_t offset = address - kRegisterBlockAddress;
+        if (offset < kRegisterIP) {
+            if (n > kRegisterIP - offset)
                 return false;
             p = view.registers + offset;
             return true;
         }
+        if (offset < kRegisterAreaSize)
+            return false;
         const uint32_t effective = address + GetBASE();
         if (effective >= view.size || n > view.size - effective)
             return false;

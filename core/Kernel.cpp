@@ -79,7 +79,10 @@ void CKernel::RefreshFastView() {
     view.data = memory->GetData();
     view.size = static_cast<uint32_t>(memory->GetSize());
     view.headLimit = view.size >= 2 ? view.size - 1 : 0;
+    view.instructionLimit =
+        view.size >= kLongestInstruction ? view.size - kLongestInstruction + 1 : 0;
     view.registers = memory->GetRegisters();
+    view.heads = headTable.get();
 }
 
 bool CKernel::FetchHead(uint32_t ip, uint32_t& word) {
@@ -100,18 +103,20 @@ bool CKernel::FetchHead(uint32_t ip, uint32_t& word) {
     return true;
 }
 
-uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word) {
+uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget) {
     const SSlot& slot = kernel.dispatchSlots[SlotIndex(word)];
     kernel.SetIP(ip + 2);
     const uint32_t head = word & 0xFF;
     const bool ended =
         slot.handler(kernel, (head >> 4) & 3, (head >> 2) & 3, head & 3, slot.parameter);
-    return kernel.GetIP() | (ended ? kSliceEnds : 0);
+    if (ended)
+        return SliceResult(kernel.GetIP(), true, budget);
+    return ContinueSlice(kernel, kernel.view, kernel.GetIP(), budget);
 }
 
 bool CKernel::Step() {
     RefreshFastView();
-    const uint64_t result = Execute(GetIP(), view, headTable.get());
+    const uint64_t result = Execute(GetIP(), 1);
     SetIP(static_cast<uint32_t>(result));
     return (result & kSliceEnds) != 0;
 }
@@ -122,21 +127,18 @@ bool CKernel::RunSlice(std::string& message) {
         RefreshFastView();
         // IP lives in a local for the whole slice; the register is written back at its end
         // (the exact path keeps it current itself).
+        // Each chain runs until the slice ends, its budget is spent or a head lies where only
+        // the exact decoder may read it.
         uint32_t ip = GetIP();
-        const SFastView fast = view;
-        const FastHandler* const table = headTable.get();
-        uint32_t executed = 0;
-        while (executed < kInstructionsPerSlice) {
-            ++executed;
-            const uint64_t result = Execute(ip, fast, table);
+        uint32_t budget = kInstructionsPerSlice;
+        while (budget > 0 && !ended) {
+            const uint64_t result = Execute(ip, budget);
             ip = static_cast<uint32_t>(result);
-            if (result & kSliceEnds) [[unlikely]] {
-                ended = true;
-                break;
-            }
+            ended = (result & kSliceEnds) != 0;
+            budget = BudgetOf(result);
         }
         SetIP(ip);
-        instructionCount += executed;
+        instructionCount += kInstructionsPerSlice - budget;
     }
     message.clear();
     message.swap(pendingMessage);

@@ -26,14 +26,28 @@ using InstructionHandler = bool (*)(CKernel& kernel, uint32_t modeA, uint32_t mo
 
 // The fast form of an instruction handler: the same instruction with its table parameter
 // fixed, running on the fast path (core/FastAccess.h) with IP held by the caller. It gets
-// IP at the instruction's head and the two head bytes (head byte | code << 8), and returns
-// the IP behind the instruction, plus kSliceEnds when the slice ends.
-using FastHandler = uint64_t (*)(CKernel& kernel, uint32_t ip, uint32_t word);
+// IP at the instruction's head, the two head bytes (head byte | code << 8) and the number of
+// instructions that the slice still allows after this one. Unless the instruction ends the
+// slice, it goes on with the next one itself (ContinueSlice), so a slice runs as a chain of
+// jumps from form to form. The result tells the slice loop where the chain stopped
+// (SliceResult).
+using FastHandler = uint64_t (*)(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
+
+// The result of a chain: the IP behind its last instruction, whether that instruction ends
+// the slice, and how many instructions the slice still allows.
 inline constexpr uint64_t kSliceEnds = uint64_t{1} << 32;
+inline constexpr uint64_t SliceResult(uint32_t ip, bool ended, uint32_t budget) {
+    return ip | (ended ? kSliceEnds : 0) | uint64_t{budget} << 40;
+}
+inline constexpr uint32_t BudgetOf(uint64_t result) {
+    return static_cast<uint32_t>(result >> 40);
+}
 
 inline constexpr size_t kDispatchEntries = 768;
 inline constexpr size_t kEventQueueCapacity = 1024;
 inline constexpr uint32_t kInstructionsPerSlice = 32;
+// The longest instruction outside the block instructions: the head and three 8-byte fields.
+inline constexpr uint32_t kLongestInstruction = 26;
 
 // A fast form and the entry it stands for: the kernel uses it only for an entry with this
 // very handler and parameter, so a table whose parameter was changed runs the handler,
@@ -58,9 +72,23 @@ using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
 struct SFastView {
     uint8_t* data = nullptr;
     uint32_t size = 0;
-    uint32_t headLimit = 0; // a head at an IP below this lies wholly in data memory
+    uint32_t headLimit = 0;        // a head at an IP below this lies wholly in data memory
+    uint32_t instructionLimit = 0; // so does a whole instruction (at most 26 bytes) there
     uint8_t* registers = nullptr;
+    const FastHandler* heads = nullptr; // the kernel's head table
 };
+
+// After an instruction that does not end the slice: the next one, while the slice allows
+// it and its head lies wholly in data memory (the slice loop reads other heads exactly).
+// Called last in every form, so that the call becomes a jump.
+inline uint64_t ContinueSlice(CKernel& kernel, const SFastView& view, uint32_t ip,
+                              uint32_t budget) {
+    if (budget == 0 || ip >= view.headLimit) [[unlikely]]
+        return SliceResult(ip, false, budget);
+    uint16_t word;
+    std::memcpy(&word, view.data + ip, 2);
+    return view.heads[word](kernel, ip, word, budget - 1);
+}
 
 // Addressing modes of an operand field.
 enum EOperandMode : uint32_t {
@@ -208,6 +236,22 @@ public:
     }
     bool ClearBlock(uint32_t address, int32_t count) { return memory->Clear(address, count); }
     const uint8_t* GetRegisterBytes() const { return memory->GetRegisters(); }
+    // Host bytes of [address, address + count) when each relative address in the range maps
+    // to the byte behind the previous one: the range lies in one area and, in data memory,
+    // does not run into the register block. Null otherwise (also for a bad range); the
+    // element-wise instructions (FILL, SWAPB) then take each address on its own.
+    uint8_t* LocateContiguous(uint32_t address, int64_t count) {
+        if (!IsContiguous(address, count))
+            return nullptr;
+        return memory->GetPointer(address, static_cast<int32_t>(count), false);
+    }
+    static bool IsContiguous(uint32_t address, int64_t count) {
+        if (count < 1 || count > INT32_MAX)
+            return false;
+        const int64_t start = static_cast<int32_t>(address);
+        return start >= static_cast<int32_t>(kRegisterBlockAddress) ||
+               start + count <= static_cast<int32_t>(kRegisterBlockAddress);
+    }
 
     // The fallback handler of every free code.
     static bool InvalidOpcode(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
@@ -224,24 +268,23 @@ private:
     static constexpr size_t kSlots = 1024;
     static uint32_t SlotIndex(uint32_t word) { return ((word & 0xC0) << 2) | (word >> 8); }
 
-    // The instruction at ip; the next IP plus kSliceEnds. The IP register is not updated.
-    // The slice loop passes the view and the table from its locals, which the handlers
-    // cannot change.
-    uint64_t Execute(uint32_t ip, const SFastView& fast, const FastHandler* table) {
+    // Runs a chain of at most `budget` (>= 1) instructions from ip. The IP register is not
+    // updated.
+    uint64_t Execute(uint32_t ip, uint32_t budget) {
         uint32_t word;
-        if (ip < fast.headLimit) [[likely]] {
+        if (ip < view.headLimit) [[likely]] {
             uint16_t bytes;
-            std::memcpy(&bytes, fast.data + ip, 2);
+            std::memcpy(&bytes, view.data + ip, 2);
             word = bytes;
         } else if (!FetchHead(ip, word)) {
-            return GetIP() | kSliceEnds;
+            return SliceResult(GetIP(), true, budget - 1);
         }
-        return table[word](*this, ip, word);
+        return view.heads[word](*this, ip, word, budget - 1);
     }
     // The head read of the exact path, for a head that does not lie wholly in data memory.
     bool FetchHead(uint32_t ip, uint32_t& word);
     // The run function of every slot without a fast form: the handler on the exact path.
-    static uint64_t RunHandler(CKernel& kernel, uint32_t ip, uint32_t word);
+    static uint64_t RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
     static bool InvalidCategory(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
     static std::shared_ptr<const FastHandler[]> BuildHeadTable(const DispatchTable& table);
     void RefreshFastView();

@@ -20,6 +20,8 @@ class CDiskSlot;
 
 inline constexpr uint32_t kRegisterBlockAddress = 0x7FFFFC00u;
 inline constexpr uint32_t kRegisterBlockSize = 44;
+// Addresses from the register block on (0x7FFFFC00 .. 0x7FFFFFFF) are never data memory.
+inline constexpr uint32_t kRegisterAreaSize = 0x400;
 inline constexpr uint32_t kSpareBytes = 8;
 // Register offsets inside the block.
 inline constexpr uint32_t kRegisterSP = 0x20;

@@ -2,7 +2,9 @@
 // (see SFastForm::byModes): the modes are constants, so each operand is a fixed sequence of
 // loads with one bound test per value, and the form calls nothing.
 //
-// It covers what CFastAccess covers on its fast path. Where it does not, it does not fall
+// Forms run only where the whole instruction lies in data memory (SFastView::
+// instructionLimit), so its fields need no bound test (an immediate block is tested, and
+// what follows it). Otherwise it covers what CFastAccess covers on its fast path. Where it does not, it does not fall
 // over to the exact path in the middle of the instruction; it gives up, and the form runs
 // the instruction again from its head on CFastAccess. That is exact only for a handler
 // body whose every access that can give up comes before its first effect (a memory write,
@@ -23,14 +25,22 @@ public:
 
     // True when an access gave up: the instruction must run again on CFastAccess.
     bool GaveUp() const { return gaveUp; }
-    // The next IP for the slice loop (the slice never ends here).
-    uint64_t Finish() const { return cursor; }
+    // After the handler: the slice's next instruction, or the chain's result when the
+    // instruction ends the slice.
+    uint64_t Finish(CKernel& kernel, bool ended, uint32_t budget) const {
+        if (ended)
+            return SliceResult(cursor, true, budget);
+        return ContinueSlice(kernel, view, cursor, budget);
+    }
 
     uint32_t GetIP() const { return cursor; }
     void SetIP(uint32_t ip) { cursor = ip; }
     uint32_t GetBASE() const { return LoadRegister(kRegisterBASE); }
     uint32_t GetSP() const { return LoadRegister(kRegisterSP); }
-    void SetSP(uint32_t sp) { std::memcpy(view.registers + kRegisterSP, &sp, 4); }
+    void SetSP(uint32_t sp) {
+        if (!gaveUp)
+            std::memcpy(view.registers + kRegisterSP, &sp, 4);
+    }
 
     template <typename T>
     bool ReadOperand(T& value, uint32_t mode, bool advance = true) {
@@ -51,7 +61,7 @@ public:
             cursor = ip + n;
             return true;
         }
-        if (ip >= view.size)
+        if (mode == kModeNone)
             return GiveUp();
         std::memcpy(&address, view.data + ip, 4);
         if (mode == kModeIndirect) {
@@ -82,11 +92,68 @@ public:
     template <typename T>
     bool WriteMemory(uint32_t address, T value) {
         uint8_t* p;
-        if (!Locate(address, sizeof(T), p))
+        if (gaveUp || !Locate(address, sizeof(T), p))
             return GiveUp();
         std::memcpy(p, &value, sizeof(T));
         return true;
     }
+
+    // --- Blocks (see CFastAccess) ---------------------------------------------------------
+    const uint8_t* LocateOperandBlock(int32_t count, uint32_t mode, bool advance = true) {
+        const uint32_t ip = cursor;
+        if (count < 1)
+            return GiveUpBlock();
+        if (mode == kModeImmediate) {
+            // The block and the fields behind it must lie in data memory as well.
+            const uint32_t next = ip + static_cast<uint32_t>(count);
+            if (static_cast<uint32_t>(count) >= view.instructionLimit - ip)
+                return GiveUpBlock();
+            if (advance)
+                cursor = next;
+            return view.data + ip;
+        }
+        if (mode == kModeNone)
+            return GiveUpBlock();
+        uint32_t address;
+        std::memcpy(&address, view.data + ip, 4);
+        uint8_t* p;
+        if (mode == kModeIndirect) {
+            if (!Locate(address, 4, p))
+                return GiveUpBlock();
+            std::memcpy(&address, p, 4);
+        }
+        if (!LocateRange(address, count, p))
+            return GiveUpBlock();
+        if (advance)
+            cursor = ip + 4;
+        return p;
+    }
+    uint8_t* LocateBlock(uint32_t address, int32_t count) {
+        uint8_t* p;
+        if (gaveUp || !LocateRange(address, count, p))
+            return GiveUpBlock();
+        return p;
+    }
+    uint8_t* LocateContiguous(uint32_t address, int64_t count) {
+        if (!CKernel::IsContiguous(address, count))
+            return GiveUpBlock();
+        return LocateBlock(address, static_cast<int32_t>(count));
+    }
+    bool WriteBlock(uint32_t address, const uint8_t* bytes, int32_t count) {
+        uint8_t* p = LocateBlock(address, count);
+        if (!p)
+            return false;
+        std::memmove(p, bytes, static_cast<size_t>(count));
+        return true;
+    }
+    bool ClearBlock(uint32_t address, int32_t count) {
+        uint8_t* p = LocateBlock(address, count);
+        if (!p)
+            return false;
+        std::memset(p, 0, static_cast<size_t>(count));
+        return true;
+    }
+    const uint8_t* GetRegisterBytes() const { return view.registers; }
 
     // After an access gave up: the instruction's result does not matter.
     void MemoryError() {}
@@ -95,6 +162,10 @@ private:
     bool GiveUp() {
         gaveUp = true;
         return false;
+    }
+    uint8_t* GiveUpBlock() {
+        gaveUp = true;
+        return nullptr;
     }
 
     uint32_t LoadRegister(uint32_t offset) const {
@@ -105,13 +176,14 @@ private:
 
     // As CFastAccess::Locate.
     bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
-        if (static_cast<int32_t>(address) >= static_cast<int32_t>(kRegisterBlockAddress)) {
-            const uint32_t offset = address - kRegisterBlockAddress;
-            if (offset + n > kRegisterIP)
-                return false;
+        // Registers first: programs name them more often than anything else.
+        const uint32_t offset = address - kRegisterBlockAddress;
+        if (offset <= kRegisterIP - n) {
             p = view.registers + offset;
             return true;
         }
+        if (offset < kRegisterAreaSize)
+            return false; // IP, the bytes behind the block, or past them
         const uint32_t effective = address + GetBASE();
         if (effective >= view.size)
             return false;
@@ -119,9 +191,30 @@ private:
         return true;
     }
 
+    // As CFastAccess::LocateRange.
+    bool LocateRange(uint32_t address, int32_t count, uint8_t*& p) const {
+        if (count < 1)
+            return false;
+        const uint32_t n = static_cast<uint32_t>(count);
+        const uint32_t offset = address - kRegisterBlockAddress;
+        if (offset < kRegisterIP) {
+            if (n > kRegisterIP - offset)
+                return false;
+            p = view.registers + offset;
+            return true;
+        }
+        if (offset < kRegisterAreaSize)
+            return false;
+        const uint32_t effective = address + GetBASE();
+        if (effective >= view.size || n > view.size - effective)
+            return false;
+        p = view.data + effective;
+        return true;
+    }
+
     bool LocateOperand(uint32_t mode, uint32_t n, const uint8_t*& p, uint32_t& next) const {
         const uint32_t ip = cursor;
-        if (mode == kModeNone || ip >= view.size)
+        if (mode == kModeNone)
             return false;
         const uint8_t* field = view.data + ip;
         if (mode == kModeImmediate) {

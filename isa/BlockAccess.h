@@ -1,7 +1,5 @@
-// Range helpers of the block instructions. The element-wise operations (FILL, SWAPB) take
-// every element's address on its own, relative to BASE; when a whole range lies in one area
-// and its relative addresses do not run into the register block, the same work can be done
-// on the host bytes in one pass.
+// Helpers of the block instructions: filling host bytes with a pattern, and block sources
+// that stay as they were read.
 #pragma once
 
 #include "core/Kernel.h"
@@ -13,29 +11,18 @@
 
 namespace isa {
 
-// Host bytes of [address, address + count) when each relative address in the range maps to
-// the byte behind the previous one; null otherwise (or on a bad range).
-inline uint8_t* ContiguousRange(CMemory& memory, uint32_t address, int64_t count) {
-    if (count < 1 || count > INT32_MAX)
-        return nullptr;
-    const int64_t start = static_cast<int32_t>(address);
-    if (start < static_cast<int32_t>(kRegisterBlockAddress) &&
-        start + count > static_cast<int32_t>(kRegisterBlockAddress))
-        return nullptr;
-    return memory.GetPointer(address, static_cast<int32_t>(count), false);
-}
-
-// Writes count copies of a value of 1, 2, 4 or 8 bytes from `bytes` on, 8 bytes at a time.
+// Writes count copies of a value of 1, 2, 4 or 8 bytes from `bytes` on, a run of 32 bytes
+// of the pattern at a time.
 template <typename T>
 void FillPattern(uint8_t* bytes, T value, int32_t count) {
-    static_assert(8 % sizeof(T) == 0);
+    static_assert(32 % sizeof(T) == 0);
     const size_t total = static_cast<size_t>(count) * sizeof(T);
-    uint8_t pattern[8];
-    for (size_t i = 0; i < 8; i += sizeof(T))
+    uint8_t pattern[32];
+    for (size_t i = 0; i < sizeof pattern; i += sizeof(T))
         std::memcpy(pattern + i, &value, sizeof(T));
     size_t done = 0;
-    for (; done + 8 <= total; done += 8)
-        std::memcpy(bytes + done, pattern, 8);
+    for (; done + sizeof pattern <= total; done += sizeof pattern)
+        std::memcpy(bytes + done, pattern, sizeof pattern);
     std::memcpy(bytes + done, pattern, total - done);
 }
 

@@ -60,9 +60,8 @@ bool SwapBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, 
     }
     if (count <= 0)
         return false;
-    CMemory& memory = kernel.GetMemory();
-    uint8_t* first = ContiguousRange(memory, b, count);
-    uint8_t* second = ContiguousRange(memory, c, count);
+    uint8_t* first = kernel.LocateContiguous(b, count);
+    uint8_t* second = kernel.LocateContiguous(c, count);
     if (first && second) {
         std::swap_ranges(first, first + count, second);
         return false;
@@ -73,8 +72,8 @@ bool SwapBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, 
         const uint32_t y = c + static_cast<uint32_t>(i);
         uint8_t fromB;
         uint8_t fromC;
-        if (!memory.ReadByte(x, fromB, false) || !memory.ReadByte(y, fromC, false) ||
-            !memory.WriteByte(x, fromC) || !memory.WriteByte(y, fromB))
+        if (!kernel.ReadMemory(x, fromB) || !kernel.ReadMemory(y, fromC) ||
+            !kernel.WriteMemory(x, fromC) || !kernel.WriteMemory(y, fromB))
             return MemoryFault(kernel);
     }
     return false;
@@ -85,9 +84,11 @@ bool SwapBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, 
 SDispatchEntry SelectBlockHandler(const SOpcodeInfo& info) {
     switch (info.family) {
     case EFamily::MoveBlock:
-        return WithFastForms<&MoveBlock<CKernel>, &MoveBlock<CFastAccess>>(info.parameter);
+        return WithSpecialisedForms<&MoveBlock<CKernel>, &MoveBlock<CFastAccess>,
+                                    &MoveBlock<CSpecialisedAccess>, 3>(info.parameter);
     case EFamily::ClearBlock:
-        return WithFastForms<&ClearBlock<CKernel>, &ClearBlock<CFastAccess>>(info.parameter);
+        return WithSpecialisedForms<&ClearBlock<CKernel>, &ClearBlock<CFastAccess>,
+                                    &ClearBlock<CSpecialisedAccess>, 2>(info.parameter);
     case EFamily::SwapBlock:
         return WithFastForms<&SwapBlock<CKernel>, &SwapBlock<CFastAccess>>(info.parameter);
     default:

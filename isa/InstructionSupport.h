@@ -43,10 +43,11 @@ inline bool MemoryFault(Kernel& kernel) {
 // The handler body on the fast path with its parameter fixed: a FastHandler. Everything it
 // calls is inlined, so the parameter's switch folds away and operand access is direct.
 template <auto Body, uint32_t Parameter>
-[[gnu::flatten, gnu::noinline]] uint64_t RunFast(CKernel& kernel, uint32_t ip, uint32_t word) {
+[[gnu::flatten, gnu::noinline]] uint64_t RunFast(CKernel& kernel, uint32_t ip, uint32_t word,
+                                                 uint32_t budget) {
     CFastAccess access(kernel, ip);
     const bool ended = Body(access, (word >> 4) & 3, (word >> 2) & 3, word & 3, Parameter);
-    return access.Finish(ended);
+    return access.Finish(ended, budget);
 }
 
 // How a form specialised for addressing modes takes an operand: an immediate field of the
@@ -60,11 +61,8 @@ template <EFieldKind Kind>
 [[gnu::always_inline]] inline uint32_t ModeOf(uint32_t mode) {
     if constexpr (Kind == kImmediateField)
         return kModeImmediate;
-    if constexpr (Kind == kAddressField) {
-        if (mode != kModeDirect && mode != kModeIndirect)
-            __builtin_unreachable();
-        return mode;
-    }
+    if constexpr (Kind == kAddressField)
+        return kModeDirect | (mode & 1); // the low bit tells indirect from direct
     return kModeNone;
 }
 
@@ -72,13 +70,17 @@ template <EFieldKind Kind>
 // Where an access gives up, the instruction runs again from its head on the fast form of
 // FastBody.
 template <auto Body, auto FastBody, uint32_t Parameter, EFieldKind A, EFieldKind B, EFieldKind C>
-[[gnu::flatten]] uint64_t RunSpecialised(CKernel& kernel, uint32_t ip, uint32_t word) {
+[[gnu::flatten]] uint64_t RunSpecialised(CKernel& kernel, uint32_t ip, uint32_t word,
+                                         uint32_t budget) {
+    // Near the end of data memory the fields need the bound tests that the fast form makes.
+    if (ip >= kernel.GetFastView().instructionLimit) [[unlikely]]
+        return RunFast<FastBody, Parameter>(kernel, ip, word, budget);
     CSpecialisedAccess access(kernel, ip);
     const bool ended = Body(access, ModeOf<A>((word >> 4) & 3), ModeOf<B>((word >> 2) & 3),
                             ModeOf<C>(word & 3), Parameter);
     if (access.GaveUp()) [[unlikely]]
-        return RunFast<FastBody, Parameter>(kernel, ip, word);
-    return access.Finish() | (ended ? kSliceEnds : 0);
+        return RunFast<FastBody, Parameter>(kernel, ip, word, budget);
+    return access.Finish(kernel, ended, budget);
 }
 
 constexpr EFieldKind FieldKindOf(uint32_t mode) {

@@ -32,13 +32,12 @@ bool Fill(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint3
         return MemoryFault(kernel);
     if (count <= 0)
         return false;
-    CMemory& memory = kernel.GetMemory();
-    if (uint8_t* bytes = ContiguousRange(memory, address, int64_t{count} * sizeof(T))) {
+    if (uint8_t* bytes = kernel.LocateContiguous(address, int64_t{count} * sizeof(T))) {
         FillPattern(bytes, value, count);
         return false;
     }
     for (int32_t i = 0; i < count; ++i) {
-        if (!memory.Write(address + static_cast<uint32_t>(i) * sizeof(T), value))
+        if (!kernel.WriteMemory(address + static_cast<uint32_t>(i) * sizeof(T), value))
             return MemoryFault(kernel);
     }
     return false;
@@ -71,7 +70,8 @@ SDispatchEntry SelectMoveHandler(const SOpcodeInfo& info) {
             return WithSpecialisedForms<&Clear<T, CKernel>, &Clear<T, CFastAccess>,
                                         &Clear<T, CSpecialisedAccess>, 1>(info.parameter);
         case EFamily::Fill:
-            return WithFastForms<&Fill<T, CKernel>, &Fill<T, CFastAccess>>(info.parameter);
+            return WithSpecialisedForms<&Fill<T, CKernel>, &Fill<T, CFastAccess>,
+                                        &Fill<T, CSpecialisedAccess>, 3>(info.parameter);
         case EFamily::Swap:
             return WithFastForms<&Swap<T, CKernel>, &Swap<T, CFastAccess>>(info.parameter);
         default:

@@ -85,7 +85,8 @@ SDispatchEntry SelectStackHandler(const SOpcodeInfo& info) {
     const uint32_t parameter = info.parameter;
     switch (info.family) {
     case EFamily::PushBlock:
-        return WithFastForms<&PushBlock<CKernel>, &PushBlock<CFastAccess>>(parameter);
+        return WithSpecialisedForms<&PushBlock<CKernel>, &PushBlock<CFastAccess>,
+                                    &PushBlock<CSpecialisedAccess>, 2>(parameter);
     case EFamily::PopBlock:
         return WithFastForms<&PopBlock<CKernel>, &PopBlock<CFastAccess>>(parameter);
     case EFamily::PushRegisters:
