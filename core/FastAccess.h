@@ -32,7 +32,9 @@ public:
         const uint32_t ip = fast ? cursor : kernel.GetIP();
         if (ended)
             return SliceResult(ip, true, budget);
-        return ContinueSlice(kernel, view, ip, budget);
+        // The kernel's view, not this object's copy: its fields are read only now, after the
+        // instruction's writes, instead of being held in host registers all through it.
+        return ContinueSlice(kernel, kernel.GetFastView(), ip, budget);
     }
 
     // --- Registers ------------------------------------------------------------------------
@@ -243,7 +245,7 @@ private:
     bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
         // Registers first: programs name them more often than anything else.
         const uint32_t offset = address - kRegisterBlockAddress;
-        if (offset <= kRegisterIP - n) {
+        if (offset <= kRegisterIP - n) [[likely]] {
             p = view.registers + offset;
             return true;
         }

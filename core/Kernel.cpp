@@ -85,6 +85,19 @@ void CKernel::RefreshFastView() {
     view.heads = headTable.get();
 }
 
+uint64_t CKernel::ExecuteNearEnd(uint32_t ip, uint32_t budget) {
+    uint32_t word;
+    if (ip < view.headLimit) {
+        uint16_t bytes;
+        std::memcpy(&bytes, view.data + ip, 2);
+        word = bytes;
+    } else if (!FetchHead(ip, word)) {
+        return SliceResult(GetIP(), true, budget - 1);
+    }
+    // The slot's form for every mode (or the exact handler): it tests each field's bounds.
+    return dispatchSlots[SlotIndex(word)].run(*this, ip, word, budget - 1);
+}
+
 bool CKernel::FetchHead(uint32_t ip, uint32_t& word) {
     // IP moves before each of the two head reads, so it has moved even when a read fails.
     uint8_t head;
@@ -126,9 +139,9 @@ bool CKernel::RunSlice(std::string& message) {
     if (running) {
         RefreshFastView();
         // IP lives in a local for the whole slice; the register is written back at its end
-        // (the exact path keeps it current itself).
-        // Each chain runs until the slice ends, its budget is spent or a head lies where only
-        // the exact decoder may read it.
+        // (the exact path keeps it current itself). Each chain runs until an instruction ends
+        // the slice, the budget of 32 is spent or a head lies near the end of data memory or
+        // outside it; the loop then takes that head itself (ExecuteNearEnd) and goes on.
         uint32_t ip = GetIP();
         uint32_t budget = kInstructionsPerSlice;
         while (budget > 0 && !ended) {
@@ -140,8 +153,10 @@ bool CKernel::RunSlice(std::string& message) {
         SetIP(ip);
         instructionCount += kInstructionsPerSlice - budget;
     }
+    // Most slices have no message: then the out string is only emptied.
     message.clear();
-    message.swap(pendingMessage);
+    if (!pendingMessage.empty())
+        message.swap(pendingMessage);
     return running ? ended : true;
 }
 

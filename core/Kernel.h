@@ -79,11 +79,14 @@ struct SFastView {
 };
 
 // After an instruction that does not end the slice: the next one, while the slice allows
-// it and its head lies wholly in data memory (the slice loop reads other heads exactly).
-// Called last in every form, so that the call becomes a jump.
+// it and the longest instruction would lie wholly in data memory there, so that the forms
+// specialised for addressing modes need not test whether their fields do. The slice loop
+// takes every other head (CKernel::Execute). Called last in every form, so that the call
+// becomes a jump and a chain of at most 32 instructions does not grow the stack (unoptimised
+// builds make real calls; the budget bounds their depth).
 inline uint64_t ContinueSlice(CKernel& kernel, const SFastView& view, uint32_t ip,
                               uint32_t budget) {
-    if (budget == 0 || ip >= view.headLimit) [[unlikely]]
+    if (budget == 0 || ip >= view.instructionLimit) [[unlikely]]
         return SliceResult(ip, false, budget);
     uint16_t word;
     std::memcpy(&word, view.data + ip, 2);
@@ -271,16 +274,15 @@ private:
     // Runs a chain of at most `budget` (>= 1) instructions from ip. The IP register is not
     // updated.
     uint64_t Execute(uint32_t ip, uint32_t budget) {
-        uint32_t word;
-        if (ip < view.headLimit) [[likely]] {
-            uint16_t bytes;
-            std::memcpy(&bytes, view.data + ip, 2);
-            word = bytes;
-        } else if (!FetchHead(ip, word)) {
-            return SliceResult(GetIP(), true, budget - 1);
+        if (ip < view.instructionLimit) [[likely]] {
+            uint16_t word;
+            std::memcpy(&word, view.data + ip, 2);
+            return view.heads[word](*this, ip, word, budget - 1);
         }
-        return view.heads[word](*this, ip, word, budget - 1);
+        return ExecuteNearEnd(ip, budget);
     }
+    // A head where the instruction may run past the end of data memory, or outside it.
+    uint64_t ExecuteNearEnd(uint32_t ip, uint32_t budget);
     // The head read of the exact path, for a head that does not lie wholly in data memory.
     bool FetchHead(uint32_t ip, uint32_t& word);
     // The run function of every slot without a fast form: the handler on the exact path.

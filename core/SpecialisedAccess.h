@@ -2,15 +2,18 @@
 // (see SFastForm::byModes): the modes are constants, so each operand is a fixed sequence of
 // loads with one bound test per value, and the form calls nothing.
 //
-// Forms run only where the whole instruction lies in data memory (SFastView::
-// instructionLimit), so its fields need no bound test (an immediate block is tested, and
-// what follows it). Otherwise it covers what CFastAccess covers on its fast path. Where it does not, it does not fall
+// Forms run only where the longest instruction lies wholly in data memory (the chain and the
+// slice loop reach the head table only below SFastView::instructionLimit), so their fields
+// need no bound test (an immediate block is tested, and what follows it). Otherwise a form
+// covers what CFastAccess covers on its fast path. Where it does not, it does not fall
 // over to the exact path in the middle of the instruction; it gives up, and the form runs
 // the instruction again from its head on CFastAccess. That is exact only for a handler
 // body whose every access that can give up comes before its first effect (a memory write,
 // SP or IP): it reads its operands and then writes its result. Only such bodies get these
-// forms, and this class offers nothing else (no block, no event, no message, no service),
-// so a body that needs more does not compile with it.
+// forms, and this class offers nothing else (no event, no message, no service), so a body
+// that needs more does not compile with it. Every effect after a give-up is dropped, so a
+// body that loops over single writes (FILL where its range is not contiguous) gives up
+// before its first one.
 #pragma once
 
 #include "core/Kernel.h"
@@ -30,7 +33,8 @@ public:
     uint64_t Finish(CKernel& kernel, bool ended, uint32_t budget) const {
         if (ended)
             return SliceResult(cursor, true, budget);
-        return ContinueSlice(kernel, view, cursor, budget);
+        // See CFastAccess::Finish.
+        return ContinueSlice(kernel, kernel.GetFastView(), cursor, budget);
     }
 
     uint32_t GetIP() const { return cursor; }
@@ -178,7 +182,7 @@ private:
     bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
         // Registers first: programs name them more often than anything else.
         const uint32_t offset = address - kRegisterBlockAddress;
-        if (offset <= kRegisterIP - n) {
+        if (offset <= kRegisterIP - n) [[likely]] {
             p = view.registers + offset;
             return true;
         }
@@ -237,7 +241,9 @@ private:
         return true;
     }
 
-    const SFastView view;
+    // The kernel's own view rather than a copy: a field is then read where it is used, and a
+    // form that names only registers never holds the memory's size in a host register.
+    const SFastView& view;
     uint32_t cursor;
     bool gaveUp = false;
 };

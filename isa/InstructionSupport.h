@@ -17,6 +17,7 @@
 #include <array>
 #include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -51,40 +52,48 @@ template <auto Body, uint32_t Parameter>
 }
 
 // How a form specialised for addressing modes takes an operand: an immediate field of the
-// operand's size, or a 4-byte address field (direct or indirect: a form serves both and
-// tells them apart at run time, which keeps the number of forms down).
-enum EFieldKind : uint32_t { kNoField, kImmediateField, kAddressField };
+// operand's size, or a 4-byte address field that names the operand (direct) or a pointer to
+// it (indirect).
+enum EFieldKind : uint32_t { kNoField, kImmediateField, kDirectField, kIndirectField };
 
-// The mode of an operand for the body: a constant for an immediate field; for an address
-// field the head's mode, of which the compiler is told that it is direct or indirect.
+// The mode of an operand for the body: a constant.
 template <EFieldKind Kind>
-[[gnu::always_inline]] inline uint32_t ModeOf(uint32_t mode) {
+constexpr uint32_t ModeOf() {
     if constexpr (Kind == kImmediateField)
         return kModeImmediate;
-    if constexpr (Kind == kAddressField)
-        return kModeDirect | (mode & 1); // the low bit tells indirect from direct
+    if constexpr (Kind == kDirectField)
+        return kModeDirect;
+    if constexpr (Kind == kIndirectField)
+        return kModeIndirect;
     return kModeNone;
+}
+
+// The head word at ip, which lies in data memory.
+[[gnu::always_inline]] inline uint32_t HeadWordAt(CKernel& kernel, uint32_t ip) {
+    uint16_t word;
+    std::memcpy(&word, kernel.GetFastView().data + ip, 2);
+    return word;
 }
 
 // The handler body with its parameter and its field kinds fixed (see CSpecialisedAccess).
 // Where an access gives up, the instruction runs again from its head on the fast form of
 // FastBody.
 template <auto Body, auto FastBody, uint32_t Parameter, EFieldKind A, EFieldKind B, EFieldKind C>
-[[gnu::flatten]] uint64_t RunSpecialised(CKernel& kernel, uint32_t ip, uint32_t word,
-                                         uint32_t budget) {
-    // Near the end of data memory the fields need the bound tests that the fast form makes.
-    if (ip >= kernel.GetFastView().instructionLimit) [[unlikely]]
-        return RunFast<FastBody, Parameter>(kernel, ip, word, budget);
+[[gnu::flatten]] uint64_t RunSpecialised(CKernel& kernel, uint32_t ip, uint32_t, uint32_t budget) {
     CSpecialisedAccess access(kernel, ip);
-    const bool ended = Body(access, ModeOf<A>((word >> 4) & 3), ModeOf<B>((word >> 2) & 3),
-                            ModeOf<C>(word & 3), Parameter);
-    if (access.GaveUp()) [[unlikely]]
-        return RunFast<FastBody, Parameter>(kernel, ip, word, budget);
+    const bool ended = Body(access, ModeOf<A>(), ModeOf<B>(), ModeOf<C>(), Parameter);
+    if (access.GaveUp()) [[unlikely]] {
+        // Nothing was written, so the head is still there: read again, it need not be held
+        // in a host register all through the form.
+        return RunFast<FastBody, Parameter>(kernel, ip, HeadWordAt(kernel, ip), budget);
+    }
     return access.Finish(kernel, ended, budget);
 }
 
 constexpr EFieldKind FieldKindOf(uint32_t mode) {
-    return mode == kModeImmediate ? kImmediateField : kAddressField;
+    return mode == kModeImmediate ? kImmediateField
+           : mode == kModeDirect  ? kDirectField
+                                  : kIndirectField;
 }
 
 // The form for the modes in the low six bits of a head byte, for a body that takes the

@@ -22,6 +22,16 @@ if [ ! -x "$bench" ]; then
   exit 1
 fi
 
+# The build type of the build directory and its compiler flags, e.g. "RelWithDebInfo: -O2 -g
+# -DNDEBUG"; "unknown" for a cache written before the type was kept there (reconfigure).
+build_type() {
+  local cache="$build_dir/CMakeCache.txt" type flags
+  type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$cache" 2>/dev/null)
+  [ -n "$type" ] || { echo "unknown"; return; }
+  flags=$(sed -n "s/^CMAKE_CXX_FLAGS_${type^^}:[A-Z]*=//p" "$cache")
+  echo "$type: $flags"
+}
+
 # field NAME LINE: the value of NAME=... in a line of key=value pairs.
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
@@ -36,7 +46,7 @@ command -v valgrind >/dev/null && have_valgrind=1
   echo "commit:  $(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet 2>/dev/null || echo ' (modified)')"
   echo "date:    $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
   echo "machine: $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-  echo "build:   $build_dir ($(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt" 2>/dev/null))"
+  echo "build:   $build_dir ($(build_type))"
   echo
   printf '%-11s %14s %9s %10s %9s %12s %12s\n' program instructions MIPS native_s ratio host_ins/ins allocations
   while read -r line; do

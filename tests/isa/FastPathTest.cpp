@@ -4,6 +4,7 @@
 // point anywhere (data memory, its last bytes, the registers, IP itself, outside every
 // area) must leave both machines in the same state: memory, registers, run state, message
 // and instruction count.
+#include "common/DispatchTables.h"
 #include "common/ProgramBuilder.h"
 #include "common/TestMachine.h"
 #include "core/Random.h"
@@ -19,13 +20,6 @@
 namespace {
 
 constexpr uint32_t kMemorySize = 4096;
-
-DispatchTable ExactTable() {
-    DispatchTable table = GetDispatchTable();
-    for (SDispatchEntry& entry : table)
-        entry.fast = nullptr;
-    return table;
-}
 
 // Everything a program can observe, and what the host sees of a slice.
 struct SMachineState {
@@ -165,7 +159,7 @@ private:
 class CTwinMachines {
 public:
     // Booted from a one-byte image; Load then replaces memory and registers.
-    CTwinMachines() : fast(GetDispatchTable(), {0}, "4k"), exact(ExactTable(), {0}, "4k") {}
+    CTwinMachines() : fast(GetDispatchTable(), {0}, "4k"), exact(ExactDispatchTable(), {0}, "4k") {}
 
     // The same memory, registers and program in both machines.
     void Load(CProgramGenerator& generator, uint32_t ip, const std::vector<uint8_t>& program) {
