@@ -91,21 +91,8 @@ CScreen::~CScreen() {
 bool CScreen::Init(const qm::CINIFile&, const qm::CINIFile& userSettings, const std::string&) {
     LoadFontSettings(userSettings);
     bool ok = true;
-    if (mode != kScreenText || width != 80 || height != 25) {
-        ReleaseMode();
-        mode = kScreenText;
-        width = 80;
-        height = 25;
-        ok = CreateModeResources();
-        if (!ok) {
-            ReleaseMode();
-            mode = kScreenNone;
-            width = 0;
-            height = 0;
-        }
-        UpdateLayout();
-        RepaintAll();
-    }
+    if (mode != kScreenText || width != 80 || height != 25)
+        ok = SwitchMode(kScreenText, 80, 25);
     if (!ok)
         qm::PushError("Unable to create screen device", kTag, 674);
     return ok;
@@ -147,12 +134,17 @@ bool CScreen::SetMode(int32_t newMode, int32_t newWidth, int32_t newHeight) {
         return false;
     if (newMode == mode && newWidth == width && newHeight == height)
         return true;
+    return SwitchMode(newMode, newWidth, newHeight);
+}
+
+bool CScreen::SwitchMode(int32_t newMode, int32_t newWidth, int32_t newHeight) {
     ReleaseMode();
     mode = newMode;
     width = newWidth;
     height = newHeight;
     const bool ok = CreateModeResources();
     if (!ok) {
+        // A mode without its buffers is no mode: the screen shows nothing until the next one.
         ReleaseMode();
         mode = kScreenNone;
         width = 0;
