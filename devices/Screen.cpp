@@ -80,10 +80,7 @@ CScreen::CScreen(CScreenSurface* surface, bool minimized)
     : surface(surface), minimized(minimized) {}
 
 CScreen::~CScreen() {
-    ReleaseMode();
-    mode = kScreenNone;
-    width = 0;
-    height = 0;
+    DropMode();
     UpdateLayout();
     RepaintAll();
 }
@@ -143,16 +140,19 @@ bool CScreen::SwitchMode(int32_t newMode, int32_t newWidth, int32_t newHeight) {
     width = newWidth;
     height = newHeight;
     const bool ok = CreateModeResources();
-    if (!ok) {
-        // A mode without its buffers is no mode: the screen shows nothing until the next one.
-        ReleaseMode();
-        mode = kScreenNone;
-        width = 0;
-        height = 0;
-    }
+    if (!ok)
+        DropMode();
     UpdateLayout();
     RepaintAll();
     return ok;
+}
+
+// A mode without its buffers or fonts is no mode: the screen shows nothing until the next one.
+void CScreen::DropMode() {
+    ReleaseMode();
+    mode = kScreenNone;
+    width = 0;
+    height = 0;
 }
 
 void CScreen::GetMode(int32_t& outMode, int32_t& outWidth, int32_t& outHeight) const {
@@ -484,12 +484,8 @@ void CScreen::ChooseScreenFont() {
         return;
     chosen.faceName = chosen.faceName.substr(0, SFontRecord::kMaxFaceName);
     font = chosen;
-    if (mode == kScreenText && !CreateFonts()) {
-        ReleaseMode();
-        mode = kScreenNone;
-        width = 0;
-        height = 0;
-    }
+    if (mode == kScreenText && !CreateFonts())
+        DropMode();
     UpdateLayout();
     RepaintAll();
 }
