@@ -36,6 +36,11 @@ bool CHeadlessAudio::Start(const std::string& path, std::string& errorText) {
     return audio.OpenOutput(errorText);
 }
 
+void CHeadlessAudio::StartRun() {
+    output->Synchronize();
+    output->ContinueFromNow();
+}
+
 bool CHeadlessAudio::Finish(std::string& errorText) {
     if (!writer.IsOpen())
         return true;

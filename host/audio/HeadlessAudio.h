@@ -26,6 +26,9 @@ public:
     // built from now on. With a file name the rendering is written there; false with a
     // reason when the file cannot be created.
     bool Start(const std::string& wavPath, std::string& errorText);
+    // Time zero of the recording: the moment the machine starts running. The time spent
+    // building it (loading a SoundFont takes a moment) is left out.
+    void StartRun();
     // Renders what still sounds and completes the file; false with a reason when writing
     // failed.
     bool Finish(std::string& errorText);

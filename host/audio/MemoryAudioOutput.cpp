@@ -74,5 +74,9 @@ void CMemoryAudioOutput::Drain(double maxSeconds) {
             break;
     }
     // The clock keeps running; whatever comes after the drain starts where it ended.
+    ContinueFromNow();
+}
+
+void CMemoryAudioOutput::ContinueFromNow() {
     startTime = clock() - static_cast<double>(renderedFrames) / CAudioMixer::kSampleRate;
 }

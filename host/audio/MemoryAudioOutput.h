@@ -30,6 +30,9 @@ public:
     bool IsOpen() const override { return mixer != nullptr; }
     void Synchronize() override;
 
+    // Leaves out the time since the stream was last rendered up to: the stream goes on from
+    // now where it stands.
+    void ContinueFromNow();
     // Renders on past the present until the beeps have played and the rest has died away
     // (a block of pure silence), for at most `maxSeconds`; the stream then ends there.
     void Drain(double maxSeconds);

@@ -1,5 +1,6 @@
 // A machine with MIDI enabled started on a host that has no sound card: the two messages
 // are shown at once, and the machine is built and runs without sound.
+#include "common/DiskImages.h"
 #include "common/FakePlatform.h"
 #include "common/FileTestHelpers.h"
 #include "common/ProgramBuilder.h"
@@ -12,8 +13,6 @@
 #include "support/TextFunctions.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 namespace {
 
@@ -34,11 +33,7 @@ std::string BootDisk() {
     p.Emit("SYS");
     p.Emit("MOV.8", {Dir(kRegisterBlockAddress), Dir(0x400)});
     p.Emit("WAIT");
-    std::string data(4 + 1024, '\0');
-    const int32_t length = static_cast<int32_t>(p.Size());
-    std::memcpy(data.data(), &length, 4);
-    std::memcpy(data.data() + 4, p.Bytes().data(), p.Size());
-    return std::string("Tarquil Disk 10") + '\0' + data;
+    return testhelpers::DiskImageBytes(testhelpers::BootDataArea(p.Bytes()));
 }
 
 TEST(SoundStartTest, WithoutASoundCardTheMessagesShowAndTheMachineRunsWithoutSound) {

@@ -10,9 +10,11 @@
 #include "host/HeadlessRun.h"
 #include "host/HostSystem.h"
 #include "host/MachineAssembly.h"
+#include "host/audio/HeadlessAudio.h"
 #include "support/ErrorStack.h"
 
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -38,6 +40,40 @@ void Report(const SRunOptions& options, const CMachine& machine, const SHeadless
         PrintStats(result, std::cout);
 }
 
+// The directory as the program's own directory would be given: with its separator.
+std::string SettingsDirectory(const std::string& directory) {
+    return directory.back() == '/' ? directory : directory + "/";
+}
+
+// Runs a started machine and prints what the run produced.
+void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform,
+                  CHeadlessAudio& audio) {
+    audio.StartRun();
+    const SHeadlessRunResult result =
+        RunHeadless(machine, platform, RunSettings(options), [](const std::string& message) {
+            std::cout << "title: " << TitleText(message) << '\n';
+        });
+    Report(options, machine, result);
+    std::cout.flush();
+}
+
+// The machine of a settings directory, started and stopped as the window program starts
+// and stops its machine: a failed start is shown and still rewrites the user settings.
+int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& platform,
+                             CHeadlessScreenSurface& surface, CHeadlessAudio& audio) {
+    SMachineEnvironment environment;
+    environment.platform = &platform;
+    environment.settingsDirectory = SettingsDirectory(options.configDirectory);
+    environment.commandLine = options.machineCommandLine;
+    environment.screenSurface = &surface;
+    CMachineHost host(std::move(environment));
+    if (!host.StartMachine())
+        return kExitNoMachine;
+    RunAndReport(options, *host.GetMachine(), platform, audio);
+    host.StopMachine();
+    return kExitRan;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -47,18 +83,31 @@ int main(int argc, char** argv) {
         return exitCode;
 
     SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
-    CHeadlessPlatform platform;
-    CHeadlessScreenSurface surface;
-    SHostMachine host;
-    if (!StartBuiltInMachine(host, platform, surface, options)) {
-        qm::ShowErrors();
-        return kExitNoMachine;
+    // The sound outlives the machine: notes still held at the stop get their note-off
+    // before the recording ends.
+    CHeadlessAudio audio;
+    std::string audioError;
+    if (!audio.Start(options.wavPath, audioError)) {
+        std::cerr << "tarquil-run: --wav " << options.wavPath << ": " << audioError << '\n';
+        return kExitUsage;
     }
-    const SHeadlessRunResult result =
-        RunHeadless(host.machine, platform, RunSettings(options), [](const std::string& message) {
-            std::cout << "title: " << TitleText(message) << '\n';
-        });
-    Report(options, host.machine, result);
-    std::cout.flush();
-    return kExitRan;
+    CHeadlessPlatform platform;
+    platform.SetBeepHandler(
+        [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
+    CHeadlessScreenSurface surface;
+    int exit = kExitRan;
+    if (!options.configDirectory.empty()) {
+        exit = RunFromSettingsDirectory(options, platform, surface, audio);
+    } else {
+        auto host = std::make_unique<SHostMachine>();
+        if (!StartBuiltInMachine(*host, platform, surface, options)) {
+            qm::ShowErrors();
+            return kExitNoMachine;
+        }
+        RunAndReport(options, host->machine, platform, audio);
+        host.reset();
+    }
+    if (!audio.Finish(audioError))
+        std::cerr << "tarquil-run: --wav " << options.wavPath << ": " << audioError << '\n';
+    return exit;
 }

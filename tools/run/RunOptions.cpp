@@ -89,6 +89,12 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
     app.add_option("--png", options.pngPath, "Save the graphics pixels as PNG");
     app.add_flag("--stats", options.printStats, "Print instruction count and speed");
     app.add_flag("--midi", options.midi, "Build the machine with MIDI enabled");
+    app.add_option("--wav", options.wavPath,
+                   "Save the sound of the run (MIDI and beeps) as a 16-bit stereo 44100 Hz WAV");
+    auto* configOption =
+        app.add_option("--config-dir", options.configDirectory,
+                       "Assemble the machine from Tarquil1.ini and Tarquil2.ini in DIR and rewrite "
+                       "Tarquil2.ini at the stop (images then go in with -- -disk N FILE)");
 
     auto usageError = [&](const std::string& message) {
         errors << "tarquil-run: " << message << "\nRun with --help for more information.\n";
@@ -108,6 +114,10 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
 
     if (!(options.timeoutSeconds >= 0.0))
         return usageError("--timeout: expected a number of seconds, 0 or more");
+    if (configOption->count() > 0 && options.configDirectory.empty())
+        return usageError("--config-dir: expected a directory");
+    if (!options.configDirectory.empty() && !options.images.empty())
+        return usageError("images are not allowed with --config-dir; use -- -disk N FILE");
     if (options.images.size() > kMaxImages)
         return usageError("at most " + std::to_string(kMaxImages) + " images");
     if (stepsOption->count() > 0 && !ParseUnsigned(stepsText, options.steps))

@@ -29,8 +29,14 @@ struct SRunOptions {
     bool midi = false;
     std::vector<SDumpRequest> dumps;
     std::string pngPath;
+    // Where the sound of the run goes as a WAV file; empty: nowhere.
+    std::string wavPath;
     // Everything after "--", joined as the window program receives its command line.
     std::string machineCommandLine;
+    // With a settings directory the machine is assembled from its Tarquil1.ini and
+    // Tarquil2.ini, as the window program assembles it, and Tarquil2.ini is rewritten at
+    // the stop. Empty: the built-in configuration.
+    std::string configDirectory;
 };
 
 // At most this many images: one per disk slot.
