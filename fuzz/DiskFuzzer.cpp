@@ -117,6 +117,12 @@ public:
         memory.Write(kParameters + 8, call.value);
         memory.Write(kParameters + 12, call.address);
         const std::optional<bool> expected = slot == 0 ? Expect(function, call) : std::nullopt;
+        // What a write takes, as it was before the call (the result byte may lie inside).
+        if (expected && *expected && function == 7) {
+            const uint8_t* source =
+                memory.GetPointer(call.address, static_cast<int32_t>(call.value), false);
+            outgoing.assign(source, source + call.value);
+        }
         if (!services.Serve(kernel, memory, function))
             FuzzFinding("a disk service failed a register access");
         uint8_t result = 0;
@@ -182,12 +188,10 @@ private:
             if (value != model.position)
                 FuzzFinding("the position is not where the transfers left it");
             break;
-        case 7: {
-            const uint8_t* source = memory.GetPointer(call.address, static_cast<int32_t>(call.value), false);
-            std::memcpy(model.data.data() + model.position, source, call.value);
+        case 7:
+            std::copy(outgoing.begin(), outgoing.end(), model.data.begin() + model.position);
             model.position += call.value;
             break;
-        }
         case 8: {
             // The result byte lands in the register block after the data; compare data
             // memory only.
@@ -213,6 +217,7 @@ private:
     const std::vector<uint8_t>& file;
     const bool readOnly;
     SModel model;
+    std::vector<uint8_t> outgoing;
     bool everInserted = false;
 };
 

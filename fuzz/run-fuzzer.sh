@@ -6,6 +6,9 @@ set -euo pipefail
 target=$1 seeds=$2 work=$3 seconds=$4
 shift 4
 mkdir -p "$work/corpus" "$work/findings"
+# Absolute paths: a target may change its working directory.
+seeds=$(cd "$seeds" && pwd)
+work=$(cd "$work" && pwd)
 # Memory and time bounds per input: a run that needs more is a finding too.
 exec "$target" "$work/corpus" "$seeds" \
   -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
