@@ -45,6 +45,12 @@ bool InstallExitSignalHandlers() {
     // The first signal asks; the second of the same kind takes the default action.
     action.sa_flags = SA_RESETHAND | SA_RESTART;
     for (const int signal : kExitSignals) {
+        // A signal that whoever started us ignores (nohup, a background job) stays ignored.
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) != 0)
+            return false;
+        if (previous.sa_handler == SIG_IGN)
+            continue;
         if (sigaction(signal, &action, nullptr) != 0)
             return false;
     }

@@ -13,7 +13,8 @@
 
 #include <cstdint>
 
-// Installs the handlers of the three signals; false (with errno) when that fails.
+// Installs the handlers of the three signals; false (with errno) when that fails. A signal
+// that the process inherited as ignored stays ignored.
 bool InstallExitSignalHandlers();
 // Puts the default actions back and forgets a request (for tests).
 void RemoveExitSignalHandlers();
