@@ -12,6 +12,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_TEST_SECONDS ?= 20
 FUZZ_SECONDS ?= 1800
+STRESS_SECONDS ?= 60
 
 # The sanitizer build leaves out the window program and the benchmarks; the fuzz build
 # builds only the library, the assembler library and the fuzz targets.
@@ -21,7 +22,7 @@ FUZZ_FLAGS = -DTARQUIL_FUZZ=ON -DTARQUIL_TESTS=OFF -DTARQUIL_GUI=OFF -DTARQUIL_B
 
 .PHONY: all deps configure build run test test-normal bench clean format \
 	configure-sanitize compile-sanitize test-sanitize \
-	configure-fuzz compile-fuzz test-fuzz fuzz
+	configure-fuzz compile-fuzz test-fuzz fuzz stress
 
 all: build
 
@@ -69,6 +70,10 @@ test-fuzz: compile-fuzz
 # The long run: each target for FUZZ_SECONDS; findings land in $(FUZZ_DIR)/findings/.
 fuzz: compile-fuzz
 	@bash scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# A machine under pressure for STRESS_SECONDS, its memory measured at the start and the end.
+stress: build
+	@$(BUILD_DIR)/tarquil-stress $(BUILD_DIR)/bench/stress/stress.disk $(STRESS_SECONDS)
 
 bench: build
 	@bash scripts/bench.sh $(BUILD_DIR)
