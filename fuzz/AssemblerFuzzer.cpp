@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const size_t split = input.find('\0');
     const std::string source = input.substr(0, split);
-    const std::string included = split == std::string::npos ? std::string() : input.substr(split + 1);
+    const std::string included =
+        split == std::string::npos ? std::string() : input.substr(split + 1);
 
     SAssemblerOptions options;
     options.reader = [&included](const std::string&, std::string& text) {

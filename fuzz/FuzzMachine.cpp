@@ -15,8 +15,7 @@ CFuzzMachine::CFuzzMachine(const std::vector<uint8_t>& program, const std::strin
 bool CFuzzMachine::CBoundedScreenServices::Serve(CKernel& kernel, CMemory& memory,
                                                  uint32_t function) {
     using namespace registers;
-    if (function == 2 && static_cast<int64_t>(GetInt(memory, kDword08)) *
-                                 GetInt(memory, kDword0C) >
+    if (function == 2 && static_cast<int64_t>(GetInt(memory, kDword08)) * GetInt(memory, kDword0C) >
                              kMaxFuzzScreenCells) {
         PutFlag(memory, kByte3, false);
         return true;

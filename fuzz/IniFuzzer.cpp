@@ -82,8 +82,7 @@ bool CompareAfterRoundTrip(const qm::CINIFile& original, const qm::CINIFile& rea
             const auto* commentA = dynamic_cast<const qm::CINIComment*>(itemsA[i]);
             const auto* commentB = dynamic_cast<const qm::CINIComment*>(itemsB[i]);
             if (keyA && keyB) {
-                if (keyA->name != keyB->name ||
-                    keyB->value != ValueAfterRoundTrip(keyA->value))
+                if (keyA->name != keyB->name || keyB->value != ValueAfterRoundTrip(keyA->value))
                     FuzzFinding("the round trip changed a key");
                 exact = exact && keyA->value == keyB->value;
             } else if (commentA && commentB) {

@@ -57,9 +57,8 @@ uint32_t ModeOf(const SOperandShape& shape, uint32_t modeA, uint32_t modeB, uint
 // Where IP must stand after the instruction at `ip`, when that can be told beforehand: no
 // indirect operand, no direct operand in the register block, no immediate written back into
 // the registers, no stack in the register block.
-std::optional<uint32_t> ExpectedNextIP(const CMemory& memory, const SOpcodeInfo& info,
-                                       uint32_t ip, uint32_t modeA, uint32_t modeB,
-                                       uint32_t fieldC) {
+std::optional<uint32_t> ExpectedNextIP(const CMemory& memory, const SOpcodeInfo& info, uint32_t ip,
+                                       uint32_t modeA, uint32_t modeB, uint32_t fieldC) {
     if (ChangesFlow(info.family) || InRegisterBlock(memory.GetSP()))
         return std::nullopt;
     uint32_t position = ip + 2;
@@ -122,13 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     memory.GetData()[ip + 1] = static_cast<uint8_t>(code);
 
     const SOpcodeInfo& info = GetOpcodeMap()[index];
-    const std::optional<uint32_t> expected =
-        ExpectedNextIP(memory, info, ip, modeA, modeB, fieldC);
+    const std::optional<uint32_t> expected = ExpectedNextIP(memory, info, ip, modeA, modeB, fieldC);
     kernel.Step();
     if (expected && kernel.IsRunning() && kernel.GetIP() != *expected) {
         std::fprintf(stderr, "%s (index %u, modes %u %u %u): IP %u, expected %u\n",
-                     info.mnemonic.c_str(), index, modeA, modeB, fieldC, kernel.GetIP(),
-                     *expected);
+                     info.mnemonic.c_str(), index, modeA, modeB, fieldC, kernel.GetIP(), *expected);
         FuzzFinding("an instruction consumed other fields than its opcode map entry gives");
     }
     // A few more instructions from wherever that one left IP.

@@ -65,7 +65,8 @@ void Flood(CKernel& kernel, uint64_t& offered) {
             kernel.PostCharEvent('a' + n % 26);
             break;
         case 2:
-            kernel.PostMouseMoveEvent(0, static_cast<int32_t>(n % 640), static_cast<int32_t>(n % 400));
+            kernel.PostMouseMoveEvent(0, static_cast<int32_t>(n % 640),
+                                      static_cast<int32_t>(n % 400));
             break;
         case 3:
             kernel.PostMouseButtonEvent(n % 3, n % 3, 0, 10, 20);
@@ -141,7 +142,8 @@ int main(int argc, char** argv) {
         }
         Flood(kernel, offered);
         maxQueue = std::max(maxQueue, kernel.GetEventCount());
-        timerEvents += static_cast<uint64_t>(platform.PostDueTimers(kernel, MonotonicNanoseconds()));
+        timerEvents +=
+            static_cast<uint64_t>(platform.PostDueTimers(kernel, MonotonicNanoseconds()));
         loop.Wake();
         const double now = elapsed();
         if (now < kWindowSeconds)

@@ -115,9 +115,8 @@ TEST_F(MachineStopDataTest, AResetThatCannotStartStillClosesTheImageWithTheWrite
 }
 
 TEST_F(MachineStopDataTest, AFailedFirstStartLeavesTheImageUntouched) {
-    ASSERT_TRUE(WriteBytes(dir + "Tarquil1.ini",
-                           "[Memory]\r\nSize=0\r\n[Kernel]\r\nPriority=3\r\n"
-                           "[Disks]\r\nCount=2\r\nRemember=0\r\n"));
+    ASSERT_TRUE(WriteBytes(dir + "Tarquil1.ini", "[Memory]\r\nSize=0\r\n[Kernel]\r\nPriority=3\r\n"
+                                                 "[Disks]\r\nCount=2\r\nRemember=0\r\n"));
     EXPECT_FALSE(host->StartMachine());
     EXPECT_EQ(ReadBytes(image), original);
     EXPECT_TRUE(ImageIsFree());

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -148,9 +149,19 @@ protected:
 
 } // namespace
 
+// A recording that was finished: its header counts all the sound behind it.
+bool IsFinishedRecording(const std::string& wav) {
+    if (wav.size() <= 44 || wav.compare(0, 4, "RIFF") != 0)
+        return false;
+    uint32_t dataBytes = 0;
+    std::memcpy(&dataBytes, wav.data() + 40, 4);
+    return dataBytes == wav.size() - 44;
+}
+
 TEST_P(DataSafetyTest, TheImageKeepsTheWritesWhenTheRunnerIsClosed) {
     const int signal = GetParam().signal;
-    CRunnerChild runner({"--timeout", "0", image}, dir + "runner");
+    // The recording shows whether the runner finished its work or was cut off.
+    CRunnerChild runner({"--timeout", "0", "--wav", dir + "run.wav", image}, dir + "runner");
     ASSERT_TRUE(runner.Started());
     ASSERT_TRUE(WaitForContent(image, written)) << Output("err");
     runner.Signal(signal);
@@ -162,12 +173,15 @@ TEST_P(DataSafetyTest, TheImageKeepsTheWritesWhenTheRunnerIsClosed) {
     EXPECT_EQ(Output("err"), "");
     // A closed run reports nothing; a killed one had no chance to.
     EXPECT_EQ(Output("out"), "");
+    if (signal != SIGKILL)
+        EXPECT_TRUE(IsFinishedRecording(ReadBytes(dir + "run.wav")));
 }
 
 TEST_P(DataSafetySettingsTest, TheUserSettingsAreWrittenWhenTheRunnerIsClosed) {
     const int signal = GetParam().signal;
-    CRunnerChild runner({"--config-dir", temporary.path, "--timeout", "0", "--", "-disk", "0", image},
-                        dir + "runner");
+    CRunnerChild runner(
+        {"--config-dir", temporary.path, "--timeout", "0", "--", "-disk", "0", image},
+        dir + "runner");
     ASSERT_TRUE(runner.Started());
     ASSERT_TRUE(WaitForContent(image, written)) << Output("err");
     runner.Signal(signal);
@@ -187,19 +201,19 @@ TEST_P(DataSafetySettingsTest, TheUserSettingsAreWrittenWhenTheRunnerIsClosed) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, DataSafetyTest,
-    testing::Values(SSignalCase{SIGINT, EAfterWrite::Busy}, SSignalCase{SIGTERM, EAfterWrite::Busy},
-                    SSignalCase{SIGHUP, EAfterWrite::Busy},
-                    SSignalCase{SIGTERM, EAfterWrite::LongTimer},
-                    SSignalCase{SIGINT, EAfterWrite::LongTimer},
-                    SSignalCase{SIGKILL, EAfterWrite::Busy}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(Signals, DataSafetyTest,
+                         testing::Values(SSignalCase{SIGINT, EAfterWrite::Busy},
+                                         SSignalCase{SIGTERM, EAfterWrite::Busy},
+                                         SSignalCase{SIGHUP, EAfterWrite::Busy},
+                                         SSignalCase{SIGTERM, EAfterWrite::LongTimer},
+                                         SSignalCase{SIGINT, EAfterWrite::LongTimer},
+                                         SSignalCase{SIGKILL, EAfterWrite::Busy}),
+                         CaseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, DataSafetySettingsTest,
-    testing::Values(SSignalCase{SIGINT, EAfterWrite::Busy}, SSignalCase{SIGTERM, EAfterWrite::Busy},
-                    SSignalCase{SIGTERM, EAfterWrite::LongTimer},
-                    SSignalCase{SIGKILL, EAfterWrite::Busy},
-                    SSignalCase{SIGKILL, EAfterWrite::LongTimer}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(Signals, DataSafetySettingsTest,
+                         testing::Values(SSignalCase{SIGINT, EAfterWrite::Busy},
+                                         SSignalCase{SIGTERM, EAfterWrite::Busy},
+                                         SSignalCase{SIGTERM, EAfterWrite::LongTimer},
+                                         SSignalCase{SIGKILL, EAfterWrite::Busy},
+                                         SSignalCase{SIGKILL, EAfterWrite::LongTimer}),
+                         CaseName);
