@@ -2,8 +2,14 @@
 #include "isa/Handlers.h"
 #include "isa/InstructionSupport.h"
 
+#include <limits>
+
 namespace isa {
 namespace {
+
+// Narrowing to F32 and the math results rely on IEEE rounding: a value beyond the float
+// range becomes an infinity rather than something undefined.
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559);
 
 // CVT.F32.F64 widens exactly; CVT.F64.F32 rounds to nearest, ties to even (overflowing
 // values become infinities).

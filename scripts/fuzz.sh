@@ -11,7 +11,8 @@ shift $(( $# > 2 ? 2 : $# ))
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz-processor fuzz-opcodes fuzz-ini fuzz-disk fuzz-asm fuzz-command-line)
+  targets=(fuzz-processor fuzz-opcodes fuzz-ini fuzz-disk fuzz-asm fuzz-disassembler
+    fuzz-command-line)
 fi
 workers=$(nproc)
 status=0

@@ -5,4 +5,4 @@ build_dir=${1:-build}
 if [ -x "$build_dir/tarquil" ]; then
   exec "$build_dir/tarquil"
 fi
-exec "$build_dir/tarquil-run" --text "$build_dir/demo.disk"
+exec "$build_dir/tarquil-run" --text "$build_dir/launcher.disk"

@@ -6,10 +6,12 @@
 #include "common/FileTestHelpers.h"
 #include "common/ProgramBuilder.h"
 #include "common/SignalAnalysis.h"
+#include "host/audio/HostAudio.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 using namespace signal_analysis;
 
@@ -155,4 +157,36 @@ TEST_F(RunnerSoundTest, AWavFileThatCannotBeCreatedIsAUsageError) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("--wav"), std::string::npos) << run.err;
     EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST_F(RunnerSoundTest, TheSoundFontOfTheConfigurationIsTakenBesideIt) {
+    CProgramBuilder p;
+    SendMidi(p, kNoteOnMiddleC);
+    p.Emit("MOV.8", {Dir(kRegs + 2), Dir(0x400)});
+    p.Emit("WAIT");
+    const std::string image = Image(p);
+    const std::string dir = directory.path + "/";
+    std::filesystem::create_symlink(CHostAudio::ResolveSoundFont({}), dir + "gm.sf2");
+    auto run = [&](const std::string& soundFont) {
+        EXPECT_TRUE(testhelpers::WriteBytes(dir + "Tarquil1.ini",
+                                            "[Memory]\r\nSize=64k\r\n[Kernel]\r\nPriority=3\r\n"
+                                            "[MIDI]\r\nEnabled=1\r\nSoundFont=" +
+                                                soundFont + "\r\n[Disks]\r\nCount=1\r\n"));
+        EXPECT_TRUE(testhelpers::WriteBytes(dir + "Tarquil2.ini", ""));
+        return RunRunner(
+            {"--config-dir", directory.path, "--dump", "0x400:1", "--", "-disk", "0", image});
+    };
+
+    SRunnerOutput result = run("gm.sf2");
+    EXPECT_EQ(result.out, "stop: idle\nmem 1024: 01\n");
+    EXPECT_EQ(result.err, "");
+
+    // A SoundFont that is not there: the two messages, and the machine runs without sound.
+    result = run("missing.sf2");
+    EXPECT_EQ(result.out, "stop: idle\nmem 1024: 00\n");
+    EXPECT_EQ(result.err, "error: Tarquil - Error\n"
+                          "[.\\sound,59] Unable to create MIDI sound device\n"
+                          "[.\\sound,55] Cannot initialize MIDI (No usable SoundFont at \"" +
+                              dir + "missing.sf2\")\n");
+    EXPECT_EQ(result.exitCode, 0);
 }

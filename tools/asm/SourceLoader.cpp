@@ -38,8 +38,9 @@ std::string IdentityOf(const std::string& path) {
 } // namespace
 
 bool ReadTextFile(const std::string& path, std::string& text) {
+    // Only regular files of a sane size: a device or a pipe could feed bytes forever.
     std::error_code ec;
-    if (fs::is_directory(path, ec))
+    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > kMaxSourceFileSize || ec)
         return false;
     std::ifstream file(path, std::ios::binary);
     if (!file)

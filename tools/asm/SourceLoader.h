@@ -20,6 +20,8 @@ struct SSourceLine {
     std::vector<uint8_t> binary; // the bytes of an ".incbin" on this line
 };
 
+inline constexpr uintmax_t kMaxSourceFileSize = 256u * 1024 * 1024;
+
 // Reads a whole file; false when it cannot be read.
 using FileReader = std::function<bool(const std::string& path, std::string& text)>;
 

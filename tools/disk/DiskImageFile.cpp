@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -34,6 +35,12 @@ uint32_t SDiskInfo::BootBytes() const {
 }
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+    // Images are regular files; a device or a pipe could feed bytes forever.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
+        error = "\"" + path + "\" is not a regular file";
+        return false;
+    }
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {

@@ -1,0 +1,116 @@
+#include "host/qt/DisksDialog.h"
+
+#include "core/DiskSlot.h"
+#include "devices/DiskListText.h"
+#include "host/qt/QtText.h"
+#include "support/ErrorStack.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CDisksDialog::CDisksDialog(CDiskSlot* const* diskSlots, int32_t slotCount, QWidget* parent)
+    : QDialog(parent), diskSlots(diskSlots), slotCount(slotCount),
+      filePicker(&CDisksDialog::AskForImage) {
+    setWindowTitle("Disks");
+    setModal(true);
+
+    list = new QListWidget(this);
+    list->setObjectName("slotList");
+    list->setSortingEnabled(false);
+    fileNameField = new QLineEdit(this);
+    fileNameField->setObjectName("fileNameField");
+    fileNameField->setReadOnly(true);
+    readOnlyLabel = new QLabel(this);
+    readOnlyLabel->setObjectName("readOnlyLabel");
+    rememberLabel = new QLabel(this);
+    rememberLabel->setObjectName("rememberLabel");
+
+    auto* insertButton = new QPushButton("&Insert...", this);
+    insertButton->setObjectName("insertButton");
+    insertButton->setAutoDefault(false);
+    auto* ejectButton = new QPushButton("&Eject", this);
+    ejectButton->setObjectName("ejectButton");
+    ejectButton->setAutoDefault(false);
+    auto* closeButton = new QPushButton("Close", this);
+    closeButton->setObjectName("closeButton");
+    closeButton->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(insertButton);
+    buttons->addWidget(ejectButton);
+    buttons->addStretch(1);
+    buttons->addWidget(closeButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list, 1);
+    layout->addWidget(fileNameField);
+    layout->addWidget(readOnlyLabel);
+    layout->addWidget(rememberLabel);
+    layout->addLayout(buttons);
+    // About the size the dialog has on the desktop it comes from.
+    resize(306, 353);
+
+    connect(list, &QListWidget::currentRowChanged, this, [this] { UpdateDetails(); });
+    connect(insertButton, &QPushButton::clicked, this, &CDisksDialog::InsertIntoSelected);
+    connect(ejectButton, &QPushButton::clicked, this, &CDisksDialog::EjectSelected);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    RefreshList();
+}
+
+QString CDisksDialog::AskForImage(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, "Tarquil - Insert disk", QString(),
+                                        "Tarquil disks (*.disk);;All files (*.*)");
+}
+
+CDiskSlot* CDisksDialog::SelectedSlot() const {
+    const int row = list->currentRow();
+    if (row < 0 || row >= slotCount)
+        return nullptr;
+    return diskSlots[row];
+}
+
+void CDisksDialog::RefreshList() {
+    int selected = list->currentRow();
+    if (selected >= slotCount)
+        selected = -1;
+    const QSignalBlocker quiet(list);
+    list->clear();
+    for (int32_t i = 0; i < slotCount; ++i)
+        list->addItem(FileNameToQString(DiskListLine(*diskSlots[i])));
+    list->setCurrentRow(selected);
+    if (selected < 0)
+        list->clearSelection();
+    UpdateDetails();
+}
+
+void CDisksDialog::UpdateDetails() {
+    const SDiskDetails details = DiskDetails(SelectedSlot());
+    readOnlyLabel->setText(QString::fromStdString(details.readOnly));
+    rememberLabel->setText(QString::fromStdString(details.remember));
+    fileNameField->setText(FileNameToQString(details.fileName));
+}
+
+void CDisksDialog::InsertIntoSelected() {
+    CDiskSlot* slot = SelectedSlot();
+    if (!slot)
+        return;
+    const QString chosen = filePicker ? filePicker(this) : QString();
+    if (chosen.isEmpty())
+        return;
+    if (!slot->Insert(QStringToFileName(chosen)))
+        qm::ShowErrors();
+    RefreshList();
+}
+
+void CDisksDialog::EjectSelected() {
+    CDiskSlot* slot = SelectedSlot();
+    if (!slot)
+        return;
+    slot->Eject();
+    RefreshList();
+}

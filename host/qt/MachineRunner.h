@@ -1,0 +1,42 @@
+// Runs the current machine inside Qt's event loop. While the program is busy, slices run
+// back to back in turns of a few milliseconds, and Qt handles whatever events arrived
+// between two turns; once a slice says the program waits or the machine stopped, no turn
+// is scheduled and the event loop sleeps until something wakes the machine.
+#pragma once
+
+#include "host/RunLoop.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+
+class CMachineRunner : public QObject {
+    Q_OBJECT
+public:
+    // How long one turn may keep the event loop waiting.
+    static constexpr int64_t kTurnNanoseconds = 4000000;
+    // Slices between two looks at the clock.
+    static constexpr uint32_t kSlicesPerBurst = 64;
+
+    explicit CMachineRunner(CRunLoop::MessageSink onMessage, QObject* parent = nullptr);
+
+    // The kernel of the current machine, or null while there is none.
+    void SetKernel(CKernel* kernel);
+    CKernel* GetKernel() const { return loop.GetKernel(); }
+    // Something happened that the program may want to see: give it at least one slice.
+    void Wake();
+    // Whether a turn is scheduled (the program runs or has to look at an event).
+    bool IsScheduled() const { return turnTimer.isActive(); }
+    // One turn now, as the event loop would run it.
+    void RunTurn();
+
+    uint64_t GetSliceCount() const { return slices; }
+
+private:
+    CRunLoop loop;
+    CRunLoop::MessageSink onMessage;
+    QTimer turnTimer;
+    bool inTurn = false;
+    uint64_t slices = 0;
+};

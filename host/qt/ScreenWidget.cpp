@@ -1,0 +1,186 @@
+#include "host/qt/ScreenWidget.h"
+
+#include "core/Machine.h"
+#include "devices/Keyboard.h"
+#include "devices/Mouse.h"
+#include "devices/Screen.h"
+#include "host/qt/KeyMap.h"
+#include "host/qt/MachineRunner.h"
+#include "host/qt/QtPlatform.h"
+#include "host/qt/QtText.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+CScreenWidget::CScreenWidget(MachineAccess machine, CQtPlatform& platform, CMachineRunner& runner,
+                             QWidget* parent)
+    : QWidget(parent), machine(std::move(machine)), platform(platform), runner(runner) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    // Everything is painted from our own image.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+}
+
+uint32_t CScreenWidget::MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    uint32_t flags = 0;
+    if (buttons.testFlag(Qt::LeftButton))
+        flags |= kMouseLeft;
+    if (buttons.testFlag(Qt::RightButton))
+        flags |= kMouseRight;
+    if (modifiers.testFlag(Qt::ShiftModifier))
+        flags |= kMouseShift;
+    if (modifiers.testFlag(Qt::ControlModifier))
+        flags |= kMouseControl;
+    if (buttons.testFlag(Qt::MiddleButton))
+        flags |= kMouseMiddle;
+    if (buttons.testFlag(Qt::XButton1))
+        flags |= 0x20;
+    if (buttons.testFlag(Qt::XButton2))
+        flags |= 0x40;
+    return flags;
+}
+
+void CScreenWidget::paintEvent(QPaintEvent* event) {
+    if (surface.NeedsFullPaint()) {
+        surface.BeginPaintEvent();
+        CMachine* current = machine();
+        if (current && current->screen)
+            current->screen->Paint();
+        else
+            surface.PaintBlack();
+        surface.EndPaintEvent();
+    }
+    QPainter painter(this);
+    const QRect area = event->rect();
+    const QImage& image = surface.GetImage();
+    painter.fillRect(area, Qt::black);
+    painter.drawImage(area.topLeft(), image, area);
+}
+
+void CScreenWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    CMachine* current = machine();
+    if (current && current->screen) {
+        current->screen->NotifyResize();
+        runner.Wake();
+    }
+}
+
+void CScreenWidget::ForwardKey(QKeyEvent* event, bool down) {
+    // A held key repeats its presses only.
+    if (!down && event->isAutoRepeat())
+        return;
+    const bool keypad = event->modifiers().testFlag(Qt::KeypadModifier);
+    const uint32_t virtualKey = VirtualKeyFromQt(event->key(), keypad);
+    if (virtualKey != 0)
+        platform.KeyChanged(virtualKey, down);
+    // Alt and what is typed with it belong to the window (menu access), as system keys do.
+    if (event->key() == Qt::Key_Alt || event->modifiers().testFlag(Qt::AltModifier)) {
+        event->ignore();
+        return;
+    }
+    CMachine* current = machine();
+    CKeyboard* keyboard = current ? current->keyboard : nullptr;
+    if (!keyboard)
+        return;
+    if (virtualKey != 0)
+        keyboard->Key(down ? 0 : 1, virtualKey);
+    // Delete makes no character, whatever text the desktop attaches to it.
+    if (down && virtualKey != kVkDelete) {
+        for (const char c : QStringToMachine(event->text()))
+            keyboard->Character(static_cast<uint8_t>(c));
+    }
+    runner.Wake();
+}
+
+void CScreenWidget::keyPressEvent(QKeyEvent* event) {
+    ForwardKey(event, true);
+}
+
+void CScreenWidget::keyReleaseEvent(QKeyEvent* event) {
+    ForwardKey(event, false);
+}
+
+void CScreenWidget::focusOutEvent(QFocusEvent* event) {
+    platform.ReleaseAllKeys();
+    QWidget::focusOutEvent(event);
+}
+
+bool CScreenWidget::focusNextPrevChild(bool) {
+    return false;
+}
+
+bool CScreenWidget::MapPoint(const QPointF& position, int32_t& x, int32_t& y) const {
+    CMachine* current = machine();
+    if (!current || !current->mouse || !current->screen)
+        return false;
+    x = static_cast<int32_t>(std::floor(position.x()));
+    y = static_cast<int32_t>(std::floor(position.y()));
+    return current->screen->MapPoint(x, y);
+}
+
+// Qt holds the mouse for this widget from a button's press to its release, so moves and
+// the release outside the window still arrive here.
+void CScreenWidget::ForwardButton(QMouseEvent* event, uint32_t action) {
+    uint32_t button;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        button = 0;
+        break;
+    case Qt::RightButton:
+        button = 1;
+        break;
+    case Qt::MiddleButton:
+        button = 2;
+        break;
+    default:
+        return;
+    }
+    int32_t x, y;
+    if (!MapPoint(event->position(), x, y))
+        return;
+    machine()->mouse->Button(button, action, MouseFlags(event->buttons(), event->modifiers()), x,
+                             y);
+    runner.Wake();
+}
+
+void CScreenWidget::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    ForwardButton(event, 0);
+}
+
+void CScreenWidget::mouseReleaseEvent(QMouseEvent* event) {
+    ForwardButton(event, 1);
+}
+
+void CScreenWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    ForwardButton(event, 2);
+}
+
+void CScreenWidget::mouseMoveEvent(QMouseEvent* event) {
+    int32_t x, y;
+    if (!MapPoint(event->position(), x, y))
+        return;
+    machine()->mouse->Move(MouseFlags(event->buttons(), event->modifiers()), x, y);
+    runner.Wake();
+}
+
+void CScreenWidget::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta == 0)
+        return;
+    int32_t x, y;
+    if (!MapPoint(event->position(), x, y))
+        return;
+    const auto wheel = static_cast<int16_t>(std::clamp(delta, -32768, 32767));
+    machine()->mouse->Wheel(MouseFlags(event->buttons(), event->modifiers()), x, y, wheel);
+    runner.Wake();
+}

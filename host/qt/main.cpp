@@ -1,0 +1,64 @@
+// The window program: one main window that runs the machine between window events.
+#include "core/Random.h"
+#include "host/CommandLine.h"
+#include "host/HostSystem.h"
+#include "host/SettingsFiles.h"
+#include "host/qt/ErrorBox.h"
+#include "host/qt/MainWindow.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QSessionManager>
+#include <QTimer>
+
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Tarquil");
+    SeedRandom(MonotonicTickCount());
+
+    // Qt has taken its own options; the rest is the machine's command line.
+    std::vector<std::string> arguments;
+    const QStringList given = QApplication::arguments();
+    for (qsizetype i = 1; i < given.size(); ++i)
+        arguments.push_back(given[i].toStdString());
+    const std::string commandLine = JoinCommandLine(arguments);
+
+    CMainWindow* mainWindow = nullptr;
+    InstallErrorBoxes([&mainWindow]() -> QWidget* { return mainWindow; });
+
+    CMainWindow window(DefaultSettingsDirectory(), commandLine);
+    mainWindow = &window;
+    window.StartMachine();
+    window.show();
+
+    // Logging off asks the exit question too.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& session) {
+                         if (session.allowsInteraction() && !window.ConfirmExit())
+                             session.cancel();
+                         session.release();
+                     });
+
+    // For screenshots of the real program (scripts/screenshots.sh): after the given delay,
+    // save the window as the display shows it and end without asking.
+    const QString screenshotPath = qEnvironmentVariable("TARQUIL_SCREENSHOT");
+    if (!screenshotPath.isEmpty()) {
+        const int delay = qEnvironmentVariableIntValue("TARQUIL_SCREENSHOT_DELAY_MS");
+        QTimer::singleShot(delay > 0 ? delay : 2000, &window, [&window, screenshotPath] {
+            const QPixmap shot = window.screen()->grabWindow(window.winId());
+            if (!shot.save(screenshotPath, "PNG"))
+                qWarning("cannot save %s", qPrintable(screenshotPath));
+            window.StopMachine();
+            QApplication::exit(shot.isNull() ? 1 : 0);
+        });
+    }
+
+    const int code = QApplication::exec();
+    window.StopMachine();
+    mainWindow = nullptr;
+    return code;
+}
