@@ -1,6 +1,7 @@
 // The window program: one main window that runs the machine between window events.
 #include "core/Random.h"
 #include "host/CommandLine.h"
+#include "host/ExitSignals.h"
 #include "host/HostSystem.h"
 #include "host/SettingsFiles.h"
 #include "host/qt/ErrorBox.h"
@@ -10,8 +11,10 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,17 @@ int main(int argc, char** argv) {
                          session.release();
                      });
 
+    // SIGINT, SIGTERM and SIGHUP close the program like Exit but without the question: the
+    // loop (and any dialog's loop) ends, the machine stops below (disk images closed, user
+    // settings written), then the program ends by that signal.
+    std::unique_ptr<QSocketNotifier> exitSignal;
+    if (InstallExitSignalHandlers()) {
+        exitSignal =
+            std::make_unique<QSocketNotifier>(GetExitSignalDescriptor(), QSocketNotifier::Read);
+        QObject::connect(exitSignal.get(), &QSocketNotifier::activated, &window,
+                         [] { QApplication::exit(0); });
+    }
+
     // For screenshots of the real program (scripts/screenshots.sh): after the given delay,
     // save the window as the display shows it and end without asking.
     const QString screenshotPath = qEnvironmentVariable("TARQUIL_SCREENSHOT");
@@ -60,5 +74,7 @@ int main(int argc, char** argv) {
     const int code = QApplication::exec();
     window.StopMachine();
     mainWindow = nullptr;
+    if (IsExitRequested())
+        FinishExitBySignal();
     return code;
 }
