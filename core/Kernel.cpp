@@ -3,12 +3,64 @@
 #include "core/DiskSlot.h"
 #include "core/Machine.h"
 
-CKernel::CKernel(CPlatform& platform, const DispatchTable& table)
-    : platform(platform), dispatch(table) {
-    for (SDispatchEntry& entry : dispatch) {
-        if (!entry.handler)
-            entry.handler = &CKernel::InvalidOpcode;
+#include <mutex>
+
+namespace {
+
+// A fast form that a table entry may use: one made for this very handler and parameter.
+const SFastForm* UsableForm(const SDispatchEntry& entry) {
+    const SFastForm* fast = entry.fast;
+    if (fast && fast->handler == entry.handler && fast->parameter == entry.parameter)
+        return fast;
+    return nullptr;
+}
+
+bool SameEntries(const DispatchTable& a, const DispatchTable& b) {
+    for (size_t i = 0; i < kDispatchEntries; ++i) {
+        if (a[i].handler != b[i].handler || a[i].parameter != b[i].parameter ||
+            a[i].fast != b[i].fast)
+            return false;
     }
+    return true;
+}
+
+} // namespace
+
+CKernel::CKernel(CPlatform& platform, const DispatchTable& table)
+    : platform(platform), headTable(BuildHeadTable(table)) {
+    for (size_t i = 0; i < kSlots; ++i) {
+        SSlot& slot = dispatchSlots[i];
+        slot = {&CKernel::RunHandler, &CKernel::InvalidCategory, 0};
+        if (i >= kDispatchEntries)
+            continue;
+        const SDispatchEntry& entry = table[i];
+        slot.handler = entry.handler ? entry.handler : &CKernel::InvalidOpcode;
+        slot.parameter = entry.parameter;
+        if (const SFastForm* fast = UsableForm(entry))
+            slot.run = fast->run;
+    }
+}
+
+std::shared_ptr<const FastHandler[]> CKernel::BuildHeadTable(const DispatchTable& table) {
+    // The last table built is kept: every host builds its kernels from the same table.
+    static std::mutex guard;
+    static DispatchTable lastSource;
+    static std::shared_ptr<const FastHandler[]> last;
+    const std::lock_guard lock(guard);
+    if (last && SameEntries(table, lastSource))
+        return last;
+    std::shared_ptr<FastHandler[]> built(new FastHandler[kHeadWords]);
+    for (uint32_t word = 0; word < kHeadWords; ++word) {
+        const uint32_t index = SlotIndex(word);
+        const SFastForm* form = index < kDispatchEntries ? UsableForm(table[index]) : nullptr;
+        if (!form)
+            built[word] = &CKernel::RunHandler;
+        else
+            built[word] = form->byModes ? form->byModes[word & 0x3F] : form->run;
+    }
+    lastSource = table;
+    last = std::move(built);
+    return last;
 }
 
 CKernel::~CKernel() = default;
@@ -18,38 +70,72 @@ bool CKernel::InvalidOpcode(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint3
     return true;
 }
 
-bool CKernel::Step() {
+bool CKernel::InvalidCategory(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+    kernel.Fail("Invalid opcode category");
+    return true;
+}
+
+void CKernel::RefreshFastView() {
+    view.data = memory->GetData();
+    view.size = static_cast<uint32_t>(memory->GetSize());
+    view.headLimit = view.size >= 2 ? view.size - 1 : 0;
+    view.registers = memory->GetRegisters();
+}
+
+bool CKernel::FetchHead(uint32_t ip, uint32_t& word) {
     // IP moves before each of the two head reads, so it has moved even when a read fails.
-    const uint32_t ip = GetIP();
     uint8_t head;
-    SetIP(ip + 1);
-    if (!memory->ReadByte(ip, head, true)) [[unlikely]] {
-        MemoryError();
-        return true;
-    }
     uint8_t code;
-    SetIP(ip + 2);
-    if (!memory->ReadByte(ip + 1, code, true)) [[unlikely]] {
+    SetIP(ip + 1);
+    if (!memory->ReadByte(ip, head, true)) {
         MemoryError();
-        return true;
+        return false;
     }
-    const uint32_t category = head >> 6;
-    if (category == 3) [[unlikely]] {
-        Fail("Invalid opcode category");
-        return true;
+    SetIP(ip + 2);
+    if (!memory->ReadByte(ip + 1, code, true)) {
+        MemoryError();
+        return false;
     }
-    const SDispatchEntry& entry = dispatch[category * 256 + code];
-    return entry.handler(*this, (head >> 4) & 3, (head >> 2) & 3, head & 3, entry.parameter);
+    word = head | uint32_t{code} << 8;
+    return true;
+}
+
+uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word) {
+    const SSlot& slot = kernel.dispatchSlots[SlotIndex(word)];
+    kernel.SetIP(ip + 2);
+    const uint32_t head = word & 0xFF;
+    const bool ended =
+        slot.handler(kernel, (head >> 4) & 3, (head >> 2) & 3, head & 3, slot.parameter);
+    return kernel.GetIP() | (ended ? kSliceEnds : 0);
+}
+
+bool CKernel::Step() {
+    RefreshFastView();
+    const uint64_t result = Execute(GetIP(), view, headTable.get());
+    SetIP(static_cast<uint32_t>(result));
+    return (result & kSliceEnds) != 0;
 }
 
 bool CKernel::RunSlice(std::string& message) {
     bool ended = false;
     if (running) {
+        RefreshFastView();
+        // IP lives in a local for the whole slice; the register is written back at its end
+        // (the exact path keeps it current itself).
+        uint32_t ip = GetIP();
+        const SFastView fast = view;
+        const FastHandler* const table = headTable.get();
         uint32_t executed = 0;
-        while (executed < kInstructionsPerSlice && !ended) {
-            ended = Step();
+        while (executed < kInstructionsPerSlice) {
             ++executed;
+            const uint64_t result = Execute(ip, fast, table);
+            ip = static_cast<uint32_t>(result);
+            if (result & kSliceEnds) [[unlikely]] {
+                ended = true;
+                break;
+            }
         }
+        SetIP(ip);
         instructionCount += executed;
     }
     message.clear();

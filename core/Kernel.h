@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 
 class CKernel;
@@ -22,15 +24,43 @@ class CServiceGroup;
 using InstructionHandler = bool (*)(CKernel& kernel, uint32_t modeA, uint32_t modeB,
                                     uint32_t fieldC, uint32_t parameter);
 
+// The fast form of an instruction handler: the same instruction with its table parameter
+// fixed, running on the fast path (core/FastAccess.h) with IP held by the caller. It gets
+// IP at the instruction's head and the two head bytes (head byte | code << 8), and returns
+// the IP behind the instruction, plus kSliceEnds when the slice ends.
+using FastHandler = uint64_t (*)(CKernel& kernel, uint32_t ip, uint32_t word);
+inline constexpr uint64_t kSliceEnds = uint64_t{1} << 32;
+
 inline constexpr size_t kDispatchEntries = 768;
 inline constexpr size_t kEventQueueCapacity = 1024;
 inline constexpr uint32_t kInstructionsPerSlice = 32;
 
+// A fast form and the entry it stands for: the kernel uses it only for an entry with this
+// very handler and parameter, so a table whose parameter was changed runs the handler,
+// which checks the parameter. `byModes`, where a form has it, holds the same instruction
+// specialised for the addressing modes, indexed by the low six bits of the head byte.
+struct SFastForm {
+    FastHandler run = nullptr;
+    InstructionHandler handler = nullptr;
+    uint32_t parameter = 0;
+    const FastHandler* byModes = nullptr;
+};
+
 struct SDispatchEntry {
     InstructionHandler handler = nullptr;
     uint32_t parameter = 0;
+    const SFastForm* fast = nullptr; // null: the handler runs on the exact path
 };
 using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
+
+// The part of the machine that the fast path reads on every access, taken at the start of
+// each slice.
+struct SFastView {
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    uint32_t headLimit = 0; // a head at an IP below this lies wholly in data memory
+    uint8_t* registers = nullptr;
+};
 
 // Addressing modes of an operand field.
 enum EOperandMode : uint32_t {
@@ -42,6 +72,9 @@ enum EOperandMode : uint32_t {
 
 class CKernel : public CDevice {
 public:
+    // Head byte and code byte as the instruction stream holds them: every value.
+    static constexpr size_t kHeadWords = 65536;
+
     // The table maps category * 256 + code to its handler (the instruction set builds it).
     CKernel(CPlatform& platform, const DispatchTable& table);
     ~CKernel() override;
@@ -63,6 +96,7 @@ public:
     // Runs up to 32 instructions. `message` receives the pending message (or becomes empty).
     // True when the host may wait for the next window message.
     bool RunSlice(std::string& message);
+    // Executes one instruction; true when it ends the slice.
     bool Step();
     // Instructions that RunSlice has executed (begun) since the kernel was created.
     uint64_t GetInstructionCount() const { return instructionCount; }
@@ -150,15 +184,68 @@ public:
         return GetOperandAddress(address, mode, sizeof(T)) && memory->Write(address, value);
     }
 
+    // A single value at a relative address.
+    template <typename T>
+    bool ReadMemory(uint32_t address, T& value) const {
+        return memory->Read(address, value, false);
+    }
+    template <typename T>
+    bool WriteMemory(uint32_t address, T value) {
+        return memory->Write(address, value);
+    }
+
     // A block operand of count bytes: a pointer to its bytes in place (valid until the next
     // write), its field consumed when `advance`. Null on a bad range or a count below 1.
     const uint8_t* LocateOperandBlock(int32_t count, uint32_t mode, bool advance = true);
     bool ReadOperandBlock(uint8_t* buffer, int32_t count, uint32_t mode, bool advance = true);
 
+    // Blocks of count bytes at relative addresses, with the memory's checks.
+    uint8_t* LocateBlock(uint32_t address, int32_t count) {
+        return memory->GetPointer(address, count, false);
+    }
+    bool WriteBlock(uint32_t address, const uint8_t* bytes, int32_t count) {
+        return memory->WriteBlock(address, bytes, count);
+    }
+    bool ClearBlock(uint32_t address, int32_t count) { return memory->Clear(address, count); }
+    const uint8_t* GetRegisterBytes() const { return memory->GetRegisters(); }
+
     // The fallback handler of every free code.
     static bool InvalidOpcode(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
 
+    const SFastView& GetFastView() const { return view; }
+
 private:
+    // One entry of the kernel's own table: index category * 256 + code, category 3 included.
+    struct SSlot {
+        FastHandler run;
+        InstructionHandler handler;
+        uint32_t parameter;
+    };
+    static constexpr size_t kSlots = 1024;
+    static uint32_t SlotIndex(uint32_t word) { return ((word & 0xC0) << 2) | (word >> 8); }
+
+    // The instruction at ip; the next IP plus kSliceEnds. The IP register is not updated.
+    // The slice loop passes the view and the table from its locals, which the handlers
+    // cannot change.
+    uint64_t Execute(uint32_t ip, const SFastView& fast, const FastHandler* table) {
+        uint32_t word;
+        if (ip < fast.headLimit) [[likely]] {
+            uint16_t bytes;
+            std::memcpy(&bytes, fast.data + ip, 2);
+            word = bytes;
+        } else if (!FetchHead(ip, word)) {
+            return GetIP() | kSliceEnds;
+        }
+        return table[word](*this, ip, word);
+    }
+    // The head read of the exact path, for a head that does not lie wholly in data memory.
+    bool FetchHead(uint32_t ip, uint32_t& word);
+    // The run function of every slot without a fast form: the handler on the exact path.
+    static uint64_t RunHandler(CKernel& kernel, uint32_t ip, uint32_t word);
+    static bool InvalidCategory(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
+    static std::shared_ptr<const FastHandler[]> BuildHeadTable(const DispatchTable& table);
+    void RefreshFastView();
+
     // Modes 2 and 3: the dword field at ip, and for mode 3 the pointer it names.
     bool FieldAddress(uint32_t ip, uint32_t mode, uint32_t& address, bool advance) {
         if (mode < kModeDirect)
@@ -185,7 +272,12 @@ private:
     uint64_t instructionCount = 0;
     CMemory* memory = nullptr;
     std::deque<CEvent> events;
-    DispatchTable dispatch;
+    std::array<SSlot, kSlots> dispatchSlots;
+    // What runs each head word: the slot's fast form, specialised for the head's modes where
+    // the form has that, or RunHandler. It depends only on the dispatch table, so kernels
+    // made from the same table share it.
+    std::shared_ptr<const FastHandler[]> headTable;
+    SFastView view;
     std::array<CServiceGroup*, 8> serviceGroups{};
     // The performance counter's frequency, asked once (0: the host has none).
     bool clockQueried = false;

@@ -29,10 +29,8 @@ T Sign(T a) {
     return T{0}; // zero of either sign and NaN give +0
 }
 
-template <typename T>
-bool AbsSign(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
-    if (which > 1)
-        return InternalError(kernel, 800 + SignedTypeIndex<T>());
+template <typename T, typename Kernel>
+bool AbsSign(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
     T a;
     if (!kernel.ReadOperand(a, modeA) ||
         !kernel.WriteOperand(which == 0 ? Absolute(a) : Sign(a), modeB))
@@ -40,14 +38,23 @@ bool AbsSign(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t
     return false;
 }
 
+template <typename T>
+bool CheckedAbsSign(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                    uint32_t which) {
+    if (which > 1)
+        return InternalError(kernel, 800 + SignedTypeIndex<T>());
+    return AbsSign<T>(kernel, modeA, modeB, fieldC, which);
+}
+
 } // namespace
 
-InstructionHandler SelectAbsSignHandler(EValueType type) {
-    return ForTenTypes(type, []<typename T>(TypeTag<T>) -> InstructionHandler {
+SDispatchEntry SelectAbsSignHandler(const SOpcodeInfo& info) {
+    return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
         if constexpr (std::is_signed_v<T>)
-            return &AbsSign<T>;
+            return WithSpecialisedForms<&CheckedAbsSign<T>, &AbsSign<T, CFastAccess>,
+                                        &AbsSign<T, CSpecialisedAccess>, 2, 2>(info.parameter);
         else
-            return nullptr;
+            return {};
     });
 }
 

@@ -46,11 +46,9 @@ T Compute(uint32_t operation, T a, T b) {
     }
 }
 
-template <typename T>
-bool Arithmetic(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+template <typename T, typename Kernel>
+bool Arithmetic(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
                 uint32_t operation) {
-    if (operation > kLastOperation)
-        return InternalError(kernel, 200 + TenTypeIndex<T>());
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
@@ -59,11 +57,22 @@ bool Arithmetic(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC
     return false;
 }
 
+template <typename T>
+bool CheckedArithmetic(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                       uint32_t operation) {
+    if (operation > kLastOperation)
+        return InternalError(kernel, 200 + TenTypeIndex<T>());
+    return Arithmetic<T>(kernel, modeA, modeB, fieldC, operation);
+}
+
 } // namespace
 
-InstructionHandler SelectArithmeticHandler(EValueType type) {
-    return ForTenTypes(type,
-                       []<typename T>(TypeTag<T>) -> InstructionHandler { return &Arithmetic<T>; });
+SDispatchEntry SelectArithmeticHandler(const SOpcodeInfo& info) {
+    return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) {
+        return WithSpecialisedForms<&CheckedArithmetic<T>, &Arithmetic<T, CFastAccess>,
+                                    &Arithmetic<T, CSpecialisedAccess>, 3, kLastOperation + 1>(
+            info.parameter);
+    });
 }
 
 } // namespace isa

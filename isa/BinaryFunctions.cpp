@@ -28,11 +28,9 @@ T Compute(uint32_t function, T a, T b) {
     }
 }
 
-template <typename T>
-bool BinaryFunction(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+template <typename T, typename Kernel>
+bool BinaryFunction(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
                     uint32_t function) {
-    if (function > kLastFunction)
-        return InternalError(kernel, std::is_same_v<T, float> ? 900 : 901);
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
@@ -41,11 +39,22 @@ bool BinaryFunction(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fi
     return false;
 }
 
+template <typename T>
+bool CheckedBinaryFunction(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                           uint32_t function) {
+    if (function > kLastFunction)
+        return InternalError(kernel, std::is_same_v<T, float> ? 900 : 901);
+    return BinaryFunction<T>(kernel, modeA, modeB, fieldC, function);
+}
+
 } // namespace
 
-InstructionHandler SelectBinaryFunctionHandler(EValueType type) {
-    return ForFloatTypes(
-        type, []<typename T>(TypeTag<T>) -> InstructionHandler { return &BinaryFunction<T>; });
+SDispatchEntry SelectBinaryFunctionHandler(const SOpcodeInfo& info) {
+    return ForFloatTypes(info.type, [&]<typename T>(TypeTag<T>) {
+        return WithSpecialisedForms<&CheckedBinaryFunction<T>, &BinaryFunction<T, CFastAccess>,
+                                    &BinaryFunction<T, CSpecialisedAccess>, 3, kLastFunction + 1>(
+            info.parameter);
+    });
 }
 
 } // namespace isa

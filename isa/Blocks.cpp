@@ -11,7 +11,8 @@ namespace isa {
 namespace {
 
 // Copies as if the source were read completely before the destination is written.
-bool MoveBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <typename Kernel>
+bool MoveBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -20,17 +21,18 @@ bool MoveBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
         return MemoryFault(kernel);
     uint32_t destination;
     if (!kernel.GetOperandAddress(destination, fieldC, static_cast<uint32_t>(count)) ||
-        !kernel.GetMemory().WriteBlock(destination, source.Bytes(), count))
+        !kernel.WriteBlock(destination, source.Bytes(), count))
         return MemoryFault(kernel);
     return false;
 }
 
-bool ClearBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename Kernel>
+bool ClearBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     int32_t count;
     uint32_t address;
     if (!kernel.ReadOperand(count, modeA) ||
         !kernel.GetOperandAddress(address, modeB, static_cast<uint32_t>(count)) ||
-        !kernel.GetMemory().Clear(address, count))
+        !kernel.ClearBlock(address, count))
         return MemoryFault(kernel);
     return false;
 }
@@ -43,7 +45,8 @@ bool Overlap(uint32_t b, uint32_t c, int32_t count) {
            (second < first && second + count > first);
 }
 
-bool SwapBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <typename Kernel>
+bool SwapBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
     int32_t count;
     uint32_t b;
     uint32_t c;
@@ -79,16 +82,16 @@ bool SwapBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
 
 } // namespace
 
-InstructionHandler SelectBlockHandler(EFamily family) {
-    switch (family) {
+SDispatchEntry SelectBlockHandler(const SOpcodeInfo& info) {
+    switch (info.family) {
     case EFamily::MoveBlock:
-        return &MoveBlock;
+        return WithFastForms<&MoveBlock<CKernel>, &MoveBlock<CFastAccess>>(info.parameter);
     case EFamily::ClearBlock:
-        return &ClearBlock;
+        return WithFastForms<&ClearBlock<CKernel>, &ClearBlock<CFastAccess>>(info.parameter);
     case EFamily::SwapBlock:
-        return &SwapBlock;
+        return WithFastForms<&SwapBlock<CKernel>, &SwapBlock<CFastAccess>>(info.parameter);
     default:
-        return nullptr;
+        return {};
     }
 }
 

@@ -6,8 +6,8 @@
 namespace isa {
 namespace {
 
-template <bool IsAnd>
-bool Combine(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <bool IsAnd, typename Kernel>
+bool Combine(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
     uint8_t a;
     uint8_t b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -16,46 +16,53 @@ bool Combine(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, u
     return kernel.WriteOperand(static_cast<uint8_t>(result), fieldC) ? false : MemoryFault(kernel);
 }
 
-template <typename T>
-bool WriteTest(CKernel& kernel, uint32_t modeA, uint32_t modeB, bool wantZero) {
+// Parameter 0 LNOT, 1 BOOL. LNOT.8 is the same operation with the parameter 0.
+template <typename T, typename Kernel>
+bool LogicalTest(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
     T a;
     if (!kernel.ReadOperand(a, modeA) ||
-        !kernel.WriteOperand(static_cast<uint8_t>((a == 0) == wantZero), modeB))
+        !kernel.WriteOperand(static_cast<uint8_t>((a == 0) == (which == 0)), modeB))
         return MemoryFault(kernel);
     return false;
 }
 
-bool LogicalNot(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
-    return WriteTest<uint8_t>(kernel, modeA, modeB, true);
+bool LogicalNot(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+    return LogicalTest<uint8_t>(kernel, modeA, modeB, fieldC, 0);
 }
 
-// Parameter 0 LNOT, 1 BOOL, for the widths 16, 32 and 64.
+// The widths 16, 32 and 64.
 template <typename T>
-bool LogicalTest(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
+bool CheckedLogicalTest(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                        uint32_t which) {
     if (which > 1)
         return InternalError(kernel, 800 + WidthIndex<T>() - 1);
-    return WriteTest<T>(kernel, modeA, modeB, which == 0);
+    return LogicalTest<T>(kernel, modeA, modeB, fieldC, which);
 }
 
 } // namespace
 
-InstructionHandler SelectBooleanHandler(EFamily family, EValueType type) {
-    switch (family) {
+SDispatchEntry SelectBooleanHandler(const SOpcodeInfo& info) {
+    switch (info.family) {
     case EFamily::LogicalAnd:
-        return &Combine<true>;
+        return WithSpecialisedForms<&Combine<true, CKernel>, &Combine<true, CFastAccess>,
+                                    &Combine<true, CSpecialisedAccess>, 3>(info.parameter);
     case EFamily::LogicalOr:
-        return &Combine<false>;
+        return WithSpecialisedForms<&Combine<false, CKernel>, &Combine<false, CFastAccess>,
+                                    &Combine<false, CSpecialisedAccess>, 3>(info.parameter);
     case EFamily::LogicalNot:
-        return &LogicalNot;
+        return WithSpecialisedForms<&LogicalNot, &LogicalTest<uint8_t, CFastAccess>,
+                                    &LogicalTest<uint8_t, CSpecialisedAccess>, 2>(info.parameter);
     case EFamily::LogicalTest:
-        return ForWidths(type, []<typename T>(TypeTag<T>) -> InstructionHandler {
+        return ForWidths(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
             if constexpr (sizeof(T) > 1)
-                return &LogicalTest<T>;
+                return WithSpecialisedForms<&CheckedLogicalTest<T>, &LogicalTest<T, CFastAccess>,
+                                            &LogicalTest<T, CSpecialisedAccess>, 2, 2>(
+                    info.parameter);
             else
-                return nullptr;
+                return {};
         });
     default:
-        return nullptr;
+        return {};
     }
 }
 

@@ -6,11 +6,8 @@
 namespace isa {
 namespace {
 
-template <typename T>
-bool Equality(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-              uint32_t operation) {
-    if (operation > 1)
-        return InternalError(kernel, 600 + WidthIndex<T>());
+template <typename T, typename Kernel>
+bool Equality(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -21,10 +18,8 @@ bool Equality(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
 
 enum ERelation : uint32_t { kLess, kGreater, kLessOrEqual, kGreaterOrEqual };
 
-template <typename T>
-bool Relation(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t relation) {
-    if (relation > kGreaterOrEqual)
-        return InternalError(kernel, 700 + TenTypeIndex<T>());
+template <typename T, typename Kernel>
+bool Relation(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t relation) {
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -47,16 +42,37 @@ bool Relation(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, 
     return kernel.WriteOperand(static_cast<uint8_t>(result), fieldC) ? false : MemoryFault(kernel);
 }
 
+template <typename T>
+bool CheckedEquality(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                     uint32_t operation) {
+    if (operation > 1)
+        return InternalError(kernel, 600 + WidthIndex<T>());
+    return Equality<T>(kernel, modeA, modeB, fieldC, operation);
+}
+
+template <typename T>
+bool CheckedRelation(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                     uint32_t relation) {
+    if (relation > kGreaterOrEqual)
+        return InternalError(kernel, 700 + TenTypeIndex<T>());
+    return Relation<T>(kernel, modeA, modeB, fieldC, relation);
+}
+
 } // namespace
 
-InstructionHandler SelectComparisonHandler(EFamily family, EValueType type) {
-    if (family == EFamily::Equality)
-        return ForWidths(type,
-                         []<typename T>(TypeTag<T>) -> InstructionHandler { return &Equality<T>; });
-    if (family == EFamily::Relation)
-        return ForTenTypes(
-            type, []<typename T>(TypeTag<T>) -> InstructionHandler { return &Relation<T>; });
-    return nullptr;
+SDispatchEntry SelectComparisonHandler(const SOpcodeInfo& info) {
+    if (info.family == EFamily::Equality)
+        return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
+            return WithSpecialisedForms<&CheckedEquality<T>, &Equality<T, CFastAccess>,
+                                        &Equality<T, CSpecialisedAccess>, 3, 2>(info.parameter);
+        });
+    if (info.family == EFamily::Relation)
+        return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) {
+            return WithSpecialisedForms<&CheckedRelation<T>, &Relation<T, CFastAccess>,
+                                        &Relation<T, CSpecialisedAccess>, 3, kGreaterOrEqual + 1>(
+                info.parameter);
+        });
+    return {};
 }
 
 } // namespace isa

@@ -5,31 +5,31 @@
 
 namespace {
 
-InstructionHandler SelectHandler(const SOpcodeInfo& info) {
+SDispatchEntry SelectHandler(const SOpcodeInfo& info) {
     using namespace isa;
     switch (info.family) {
     case EFamily::Invalid:
-        return nullptr;
+        return {};
     case EFamily::ConvertFloatToFloat:
     case EFamily::ConvertIntToFloat:
     case EFamily::ConvertFloatToInt:
-        return SelectConversionHandler(info.family, info.type);
+        return SelectConversionHandler(info);
     case EFamily::Move:
     case EFamily::Clear:
     case EFamily::Fill:
     case EFamily::Swap:
-        return SelectMoveHandler(info.family, info.type);
+        return SelectMoveHandler(info);
     case EFamily::MoveBlock:
     case EFamily::ClearBlock:
     case EFamily::SwapBlock:
-        return SelectBlockHandler(info.family);
+        return SelectBlockHandler(info);
     case EFamily::Push:
     case EFamily::PushBlock:
     case EFamily::Pop:
     case EFamily::PopBlock:
     case EFamily::PushRegisters:
     case EFamily::PopRegisters:
-        return SelectStackHandler(info.family, info.type);
+        return SelectStackHandler(info);
     case EFamily::Jump:
     case EFamily::Call:
     case EFamily::Return:
@@ -38,45 +38,44 @@ InstructionHandler SelectHandler(const SOpcodeInfo& info) {
     case EFamily::Wait:
     case EFamily::Skip:
     case EFamily::Nop:
-        return SelectControlHandler(info.family, info.type);
+        return SelectControlHandler(info);
     case EFamily::Arithmetic:
-        return SelectArithmeticHandler(info.type);
+        return SelectArithmeticHandler(info);
     case EFamily::IncDecNeg:
-        return SelectIncDecNegHandler(info.type);
+        return SelectIncDecNegHandler(info);
     case EFamily::Logic:
     case EFamily::Not:
-        return SelectLogicHandler(info.family, info.type);
+        return SelectLogicHandler(info);
     case EFamily::Shift:
-        return SelectShiftHandler(info.type);
+        return SelectShiftHandler(info);
     case EFamily::LogicalAnd:
     case EFamily::LogicalOr:
     case EFamily::LogicalNot:
     case EFamily::LogicalTest:
-        return SelectBooleanHandler(info.family, info.type);
+        return SelectBooleanHandler(info);
     case EFamily::Equality:
     case EFamily::Relation:
-        return SelectComparisonHandler(info.family, info.type);
+        return SelectComparisonHandler(info);
     case EFamily::AbsSign:
-        return SelectAbsSignHandler(info.type);
+        return SelectAbsSignHandler(info);
     case EFamily::Odd:
-        return SelectOddHandler(info.type);
+        return SelectOddHandler(info);
     case EFamily::Random:
-        return SelectRandomHandler(info.type);
+        return SelectRandomHandler(info);
     case EFamily::MathFunction:
-        return SelectMathFunctionHandler(info.type);
+        return SelectMathFunctionHandler(info);
     case EFamily::BinaryFunction:
-        return SelectBinaryFunctionHandler(info.type);
+        return SelectBinaryFunctionHandler(info);
     }
-    return nullptr;
+    return {};
 }
 
 DispatchTable BuildDispatchTable() {
     DispatchTable table{};
     const auto& map = GetOpcodeMap();
     for (size_t i = 0; i < kDispatchEntries; ++i) {
-        InstructionHandler handler = SelectHandler(map[i]);
-        table[i].handler = handler ? handler : &CKernel::InvalidOpcode;
-        table[i].parameter = handler ? map[i].parameter : 0;
+        const SDispatchEntry entry = SelectHandler(map[i]);
+        table[i] = entry.handler ? entry : SDispatchEntry{&CKernel::InvalidOpcode, 0, nullptr};
     }
     return table;
 }

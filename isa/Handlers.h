@@ -1,5 +1,7 @@
-// The instruction families. Each family file turns an opcode-map entry's type into the
-// handler instantiated for it; the dispatch table asks them.
+// The instruction families. Each family file turns an opcode-map entry (its family, type
+// and parameter) into the table entry of the handler instantiated for it, with the fast
+// forms where the handler has them; the dispatch table asks them. An empty entry means
+// that the family has no handler for the entry's type.
 #pragma once
 
 #include "core/Kernel.h"
@@ -8,23 +10,23 @@
 namespace isa {
 
 // Category 0
-InstructionHandler SelectConversionHandler(EFamily family, EValueType type);
-InstructionHandler SelectMoveHandler(EFamily family, EValueType type);  // MOV, CLR, FILL, SWAP
-InstructionHandler SelectBlockHandler(EFamily family);                  // MOVB, CLRB, SWAPB
-InstructionHandler SelectStackHandler(EFamily family, EValueType type); // PUSH ... POPR
-InstructionHandler SelectControlHandler(EFamily family, EValueType type);
+SDispatchEntry SelectConversionHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectMoveHandler(const SOpcodeInfo& info);    // MOV, CLR, FILL, SWAP
+SDispatchEntry SelectBlockHandler(const SOpcodeInfo& info);   // MOVB, CLRB, SWAPB
+SDispatchEntry SelectStackHandler(const SOpcodeInfo& info);   // PUSH ... POPR
+SDispatchEntry SelectControlHandler(const SOpcodeInfo& info); // jumps ... NOP
 // Category 1
-InstructionHandler SelectArithmeticHandler(EValueType type);
-InstructionHandler SelectIncDecNegHandler(EValueType type);
-InstructionHandler SelectLogicHandler(EFamily family, EValueType type); // AND/OR/XOR, NOT
-InstructionHandler SelectShiftHandler(EValueType type);
-InstructionHandler SelectBooleanHandler(EFamily family, EValueType type);
-InstructionHandler SelectComparisonHandler(EFamily family, EValueType type);
+SDispatchEntry SelectArithmeticHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectIncDecNegHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectLogicHandler(const SOpcodeInfo& info); // AND/OR/XOR, NOT
+SDispatchEntry SelectShiftHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectBooleanHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectComparisonHandler(const SOpcodeInfo& info);
 // Category 2
-InstructionHandler SelectAbsSignHandler(EValueType type);
-InstructionHandler SelectOddHandler(EValueType type);
-InstructionHandler SelectRandomHandler(EValueType type);
-InstructionHandler SelectMathFunctionHandler(EValueType type);
-InstructionHandler SelectBinaryFunctionHandler(EValueType type);
+SDispatchEntry SelectAbsSignHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectOddHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectRandomHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectMathFunctionHandler(const SOpcodeInfo& info);
+SDispatchEntry SelectBinaryFunctionHandler(const SOpcodeInfo& info);
 
 } // namespace isa

@@ -31,23 +31,34 @@ T Compute(uint32_t operation, T a) {
     }
 }
 
-template <typename T>
-bool IncDecNeg(CKernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t operation) {
-    // No negation for the unsigned types.
-    constexpr uint32_t last = std::is_unsigned_v<T> ? kDec : kNeg;
-    if (operation > last)
-        return InternalError(kernel, 300 + TenTypeIndex<T>());
+template <typename T, typename Kernel>
+bool IncDecNeg(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t operation) {
     T a;
     if (!kernel.ReadOperand(a, modeA, false) || !kernel.WriteOperand(Compute(operation, a), modeA))
         return MemoryFault(kernel);
     return false;
 }
 
+// No negation for the unsigned types.
+template <typename T>
+constexpr uint32_t kLastOperation = std::is_unsigned_v<T> ? kDec : kNeg;
+
+template <typename T>
+bool CheckedIncDecNeg(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                      uint32_t operation) {
+    if (operation > kLastOperation<T>)
+        return InternalError(kernel, 300 + TenTypeIndex<T>());
+    return IncDecNeg<T>(kernel, modeA, modeB, fieldC, operation);
+}
+
 } // namespace
 
-InstructionHandler SelectIncDecNegHandler(EValueType type) {
-    return ForTenTypes(type,
-                       []<typename T>(TypeTag<T>) -> InstructionHandler { return &IncDecNeg<T>; });
+SDispatchEntry SelectIncDecNegHandler(const SOpcodeInfo& info) {
+    return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) {
+        return WithSpecialisedForms<&CheckedIncDecNeg<T>, &IncDecNeg<T, CFastAccess>,
+                                    &IncDecNeg<T, CSpecialisedAccess>, 1, kLastOperation<T> + 1>(
+            info.parameter);
+    });
 }
 
 } // namespace isa

@@ -1,15 +1,25 @@
 // Shared pieces of the instruction handlers: the mapping from the opcode map's value types to
 // C++ types, the numbers of the types inside their families, and the common ways a handler
 // ends. Everything here is inline: handlers run for every instruction.
+//
+// Every handler is written once, as a template over its kernel type: with CKernel it is the
+// exact handler that the dispatch table names; with CFastAccess (core/FastAccess.h) the body
+// of the fast forms, one per parameter, in which the parameter is a constant; with
+// CSpecialisedAccess (core/SpecialisedAccess.h) the body of the forms in which the
+// addressing modes are constants too.
 #pragma once
 
+#include "core/FastAccess.h"
 #include "core/Kernel.h"
+#include "core/SpecialisedAccess.h"
 #include "isa/OpcodeMap.h"
 
+#include <array>
 #include <concepts>
 #include <cstdint>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace isa {
 
@@ -17,7 +27,8 @@ template <typename T>
 using TypeTag = std::type_identity<T>;
 
 // Stops the machine after a failed operand or memory access; the handler's result.
-inline bool MemoryFault(CKernel& kernel) {
+template <typename Kernel>
+inline bool MemoryFault(Kernel& kernel) {
     kernel.MemoryError();
     return true;
 }
@@ -27,6 +38,116 @@ inline bool MemoryFault(CKernel& kernel) {
 [[gnu::cold]] inline bool InternalError(CKernel& kernel, uint32_t number) {
     kernel.Fail("Internal error [" + std::to_string(number) + "]");
     return true;
+}
+
+// The handler body on the fast path with its parameter fixed: a FastHandler. Everything it
+// calls is inlined, so the parameter's switch folds away and operand access is direct.
+template <auto Body, uint32_t Parameter>
+[[gnu::flatten, gnu::noinline]] uint64_t RunFast(CKernel& kernel, uint32_t ip, uint32_t word) {
+    CFastAccess access(kernel, ip);
+    const bool ended = Body(access, (word >> 4) & 3, (word >> 2) & 3, word & 3, Parameter);
+    return access.Finish(ended);
+}
+
+// How a form specialised for addressing modes takes an operand: an immediate field of the
+// operand's size, or a 4-byte address field (direct or indirect: a form serves both and
+// tells them apart at run time, which keeps the number of forms down).
+enum EFieldKind : uint32_t { kNoField, kImmediateField, kAddressField };
+
+// The mode of an operand for the body: a constant for an immediate field; for an address
+// field the head's mode, of which the compiler is told that it is direct or indirect.
+template <EFieldKind Kind>
+[[gnu::always_inline]] inline uint32_t ModeOf(uint32_t mode) {
+    if constexpr (Kind == kImmediateField)
+        return kModeImmediate;
+    if constexpr (Kind == kAddressField) {
+        if (mode != kModeDirect && mode != kModeIndirect)
+            __builtin_unreachable();
+        return mode;
+    }
+    return kModeNone;
+}
+
+// The handler body with its parameter and its field kinds fixed (see CSpecialisedAccess).
+// Where an access gives up, the instruction runs again from its head on the fast form of
+// FastBody.
+template <auto Body, auto FastBody, uint32_t Parameter, EFieldKind A, EFieldKind B, EFieldKind C>
+[[gnu::flatten]] uint64_t RunSpecialised(CKernel& kernel, uint32_t ip, uint32_t word) {
+    CSpecialisedAccess access(kernel, ip);
+    const bool ended = Body(access, ModeOf<A>((word >> 4) & 3), ModeOf<B>((word >> 2) & 3),
+                            ModeOf<C>(word & 3), Parameter);
+    if (access.GaveUp()) [[unlikely]]
+        return RunFast<FastBody, Parameter>(kernel, ip, word);
+    return access.Finish() | (ended ? kSliceEnds : 0);
+}
+
+constexpr EFieldKind FieldKindOf(uint32_t mode) {
+    return mode == kModeImmediate ? kImmediateField : kAddressField;
+}
+
+// The form for the modes in the low six bits of a head byte, for a body that takes the
+// first `Operands` of them as addressing modes. An operand in mode 0 can only fail, and the
+// fast form fails it exactly.
+template <auto Body, auto FastBody, uint32_t Parameter, uint32_t Operands, uint32_t Modes>
+constexpr FastHandler SpecialisedForm() {
+    constexpr uint32_t a = (Modes >> 4) & 3;
+    constexpr uint32_t b = (Modes >> 2) & 3;
+    constexpr uint32_t c = Modes & 3;
+    if constexpr ((Operands >= 1 && a == kModeNone) || (Operands >= 2 && b == kModeNone) ||
+                  (Operands >= 3 && c == kModeNone))
+        return &RunFast<FastBody, Parameter>;
+    else
+        return &RunSpecialised < Body, FastBody, Parameter,
+               Operands >= 1 ? FieldKindOf(a) : kNoField, Operands >= 2 ? FieldKindOf(b) : kNoField,
+               Operands >= 3 ? FieldKindOf(c) : kNoField > ;
+}
+
+template <auto Body, auto FastBody, uint32_t Parameter, uint32_t Operands, uint32_t... Modes>
+constexpr std::array<FastHandler, sizeof...(Modes)>
+SpecialisedForms(std::integer_sequence<uint32_t, Modes...>) {
+    return {SpecialisedForm<Body, FastBody, Parameter, Operands, Modes>()...};
+}
+
+template <auto Body, auto FastBody, uint32_t Parameter, uint32_t Operands>
+inline constexpr std::array<FastHandler, 64>
+    kSpecialisedForms = SpecialisedForms<Body, FastBody, Parameter, Operands>(
+        std::make_integer_sequence<uint32_t, 64>{});
+
+template <InstructionHandler Handler, auto FastBody, uint32_t... Parameters>
+SDispatchEntry EntryWithFastForms(uint32_t parameter,
+                                  std::integer_sequence<uint32_t, Parameters...>) {
+    static constexpr SFastForm forms[] = {
+        {&RunFast<FastBody, Parameters>, Handler, Parameters, nullptr}...};
+    return {Handler, parameter, parameter < sizeof...(Parameters) ? &forms[parameter] : nullptr};
+}
+
+template <InstructionHandler Handler, auto FastBody, auto SpecialisedBody, uint32_t Operands,
+          uint32_t... Parameters>
+SDispatchEntry EntryWithSpecialisedForms(uint32_t parameter,
+                                         std::integer_sequence<uint32_t, Parameters...>) {
+    static constexpr SFastForm forms[] = {
+        {&RunFast<FastBody, Parameters>, Handler, Parameters,
+         kSpecialisedForms<SpecialisedBody, FastBody, Parameters, Operands>.data()}...};
+    return {Handler, parameter, parameter < sizeof...(Parameters) ? &forms[parameter] : nullptr};
+}
+
+// The table entry of `Handler` (the exact handler, which checks its parameter) with the fast
+// forms of its body for the parameters 0 .. Count - 1. A handler without a parameter has
+// Count 1: the opcode map gives such entries the parameter 0.
+template <InstructionHandler Handler, auto FastBody, uint32_t Count = 1>
+SDispatchEntry WithFastForms(uint32_t parameter) {
+    return EntryWithFastForms<Handler, FastBody>(parameter,
+                                                 std::make_integer_sequence<uint32_t, Count>{});
+}
+
+// The same, with forms specialised for the addressing modes of the first `Operands`
+// operands, for a body that reads its operands before it has any effect (see
+// CSpecialisedAccess).
+template <InstructionHandler Handler, auto FastBody, auto SpecialisedBody, uint32_t Operands,
+          uint32_t Count = 1>
+SDispatchEntry WithSpecialisedForms(uint32_t parameter) {
+    return EntryWithSpecialisedForms<Handler, FastBody, SpecialisedBody, Operands>(
+        parameter, std::make_integer_sequence<uint32_t, Count>{});
 }
 
 template <typename T>
@@ -68,9 +189,10 @@ using BitsOf =
 template <typename T>
 using SignedBitsOf = std::make_signed_t<BitsOf<T>>;
 
-// Calls visit(TypeTag<T>{}) with the C++ type of one of the ten types; null otherwise.
+// Calls visit(TypeTag<T>{}) with the C++ type of one of the ten types; an empty entry
+// otherwise.
 template <typename Visitor>
-InstructionHandler ForTenTypes(EValueType type, Visitor visit) {
+SDispatchEntry ForTenTypes(EValueType type, Visitor visit) {
     switch (type) {
     case EValueType::I8:
         return visit(TypeTag<int8_t>{});
@@ -93,36 +215,36 @@ InstructionHandler ForTenTypes(EValueType type, Visitor visit) {
     case EValueType::F64:
         return visit(TypeTag<double>{});
     default:
-        return nullptr;
+        return {};
     }
 }
 
-// The integer types only (I8 ... U64); null otherwise.
+// The integer types only (I8 ... U64); an empty entry otherwise.
 template <typename Visitor>
-InstructionHandler ForIntegerTypes(EValueType type, Visitor visit) {
+SDispatchEntry ForIntegerTypes(EValueType type, Visitor visit) {
     if (type == EValueType::F32 || type == EValueType::F64)
-        return nullptr;
-    return ForTenTypes(type, [&]<typename T>(TypeTag<T> tag) -> InstructionHandler {
+        return {};
+    return ForTenTypes(type, [&]<typename T>(TypeTag<T> tag) -> SDispatchEntry {
         if constexpr (std::is_integral_v<T>)
             return visit(tag);
         else
-            return nullptr;
+            return {};
     });
 }
 
-// F32 and F64 only; null otherwise.
+// F32 and F64 only; an empty entry otherwise.
 template <typename Visitor>
-InstructionHandler ForFloatTypes(EValueType type, Visitor visit) {
+SDispatchEntry ForFloatTypes(EValueType type, Visitor visit) {
     if (type == EValueType::F32)
         return visit(TypeTag<float>{});
     if (type == EValueType::F64)
         return visit(TypeTag<double>{});
-    return nullptr;
+    return {};
 }
 
 // A bit-pattern width (or an unsigned type) as the unsigned integer of that width.
 template <typename Visitor>
-InstructionHandler ForWidths(EValueType type, Visitor visit) {
+SDispatchEntry ForWidths(EValueType type, Visitor visit) {
     switch (ValueTypeSize(type)) {
     case 1:
         return visit(TypeTag<uint8_t>{});
@@ -133,7 +255,7 @@ InstructionHandler ForWidths(EValueType type, Visitor visit) {
     case 8:
         return visit(TypeTag<uint64_t>{});
     default:
-        return nullptr;
+        return {};
     }
 }
 

@@ -7,10 +7,8 @@ namespace {
 
 enum EOperation : uint32_t { kAnd, kOr, kXor, kLastOperation = kXor };
 
-template <typename T>
-bool Logic(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
-    if (operation > kLastOperation)
-        return InternalError(kernel, 400 + WidthIndex<T>());
+template <typename T, typename Kernel>
+bool Logic(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -20,7 +18,15 @@ bool Logic(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uin
 }
 
 template <typename T>
-bool Not(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+bool CheckedLogic(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                  uint32_t operation) {
+    if (operation > kLastOperation)
+        return InternalError(kernel, 400 + WidthIndex<T>());
+    return Logic<T>(kernel, modeA, modeB, fieldC, operation);
+}
+
+template <typename T, typename Kernel>
+bool Not(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     T a;
     if (!kernel.ReadOperand(a, modeA) || !kernel.WriteOperand(static_cast<T>(~a), modeB))
         return MemoryFault(kernel);
@@ -29,13 +35,16 @@ bool Not(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
 
 } // namespace
 
-InstructionHandler SelectLogicHandler(EFamily family, EValueType type) {
-    return ForWidths(type, [family]<typename T>(TypeTag<T>) -> InstructionHandler {
-        if (family == EFamily::Logic)
-            return &Logic<T>;
-        if (family == EFamily::Not)
-            return &Not<T>;
-        return nullptr;
+SDispatchEntry SelectLogicHandler(const SOpcodeInfo& info) {
+    return ForWidths(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
+        if (info.family == EFamily::Logic)
+            return WithSpecialisedForms<&CheckedLogic<T>, &Logic<T, CFastAccess>,
+                                        &Logic<T, CSpecialisedAccess>, 3, kLastOperation + 1>(
+                info.parameter);
+        if (info.family == EFamily::Not)
+            return WithSpecialisedForms<&Not<T, CKernel>, &Not<T, CFastAccess>,
+                                        &Not<T, CSpecialisedAccess>, 2>(info.parameter);
+        return {};
     });
 }
 

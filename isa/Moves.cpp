@@ -6,24 +6,24 @@
 namespace isa {
 namespace {
 
-template <typename T>
-bool Move(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename T, typename Kernel>
+bool Move(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     T value;
     if (!kernel.ReadOperand(value, modeA) || !kernel.WriteOperand(value, modeB))
         return MemoryFault(kernel);
     return false;
 }
 
-template <typename T>
-bool Clear(CKernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T, typename Kernel>
+bool Clear(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     return kernel.WriteOperand(T{0}, modeA) ? false : MemoryFault(kernel);
 }
 
 // Writes the value count times from C's address on; each element is an ordinary relative
 // write, so a fill stops with an error at the first element that is not writable and keeps
 // the elements before it.
-template <typename T>
-bool Fill(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <typename T, typename Kernel>
+bool Fill(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
     int32_t count;
     T value;
     uint32_t address;
@@ -34,8 +34,7 @@ bool Fill(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint
         return false;
     CMemory& memory = kernel.GetMemory();
     if (uint8_t* bytes = ContiguousRange(memory, address, int64_t{count} * sizeof(T))) {
-        for (int32_t i = 0; i < count; ++i)
-            std::memcpy(bytes + static_cast<size_t>(i) * sizeof(T), &value, sizeof(T));
+        FillPattern(bytes, value, count);
         return false;
     }
     for (int32_t i = 0; i < count; ++i) {
@@ -46,35 +45,37 @@ bool Fill(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint
 }
 
 // Exchanges two values; when they overlap partly, the second write wins in the shared bytes.
-template <typename T>
-bool Swap(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename T, typename Kernel>
+bool Swap(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     uint32_t a;
     uint32_t b;
     T valueA;
     T valueB;
-    CMemory& memory = kernel.GetMemory();
     if (!kernel.GetOperandAddress(a, modeA, sizeof(T)) ||
-        !kernel.GetOperandAddress(b, modeB, sizeof(T)) || !memory.Read(a, valueA, false) ||
-        !memory.Read(b, valueB, false) || !memory.Write(a, valueB) || !memory.Write(b, valueA))
+        !kernel.GetOperandAddress(b, modeB, sizeof(T)) || !kernel.ReadMemory(a, valueA) ||
+        !kernel.ReadMemory(b, valueB) || !kernel.WriteMemory(a, valueB) ||
+        !kernel.WriteMemory(b, valueA))
         return MemoryFault(kernel);
     return false;
 }
 
 } // namespace
 
-InstructionHandler SelectMoveHandler(EFamily family, EValueType type) {
-    return ForWidths(type, [family]<typename T>(TypeTag<T>) -> InstructionHandler {
-        switch (family) {
+SDispatchEntry SelectMoveHandler(const SOpcodeInfo& info) {
+    return ForWidths(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
+        switch (info.family) {
         case EFamily::Move:
-            return &Move<T>;
+            return WithSpecialisedForms<&Move<T, CKernel>, &Move<T, CFastAccess>,
+                                        &Move<T, CSpecialisedAccess>, 2>(info.parameter);
         case EFamily::Clear:
-            return &Clear<T>;
+            return WithSpecialisedForms<&Clear<T, CKernel>, &Clear<T, CFastAccess>,
+                                        &Clear<T, CSpecialisedAccess>, 1>(info.parameter);
         case EFamily::Fill:
-            return &Fill<T>;
+            return WithFastForms<&Fill<T, CKernel>, &Fill<T, CFastAccess>>(info.parameter);
         case EFamily::Swap:
-            return &Swap<T>;
+            return WithFastForms<&Swap<T, CKernel>, &Swap<T, CFastAccess>>(info.parameter);
         default:
-            return nullptr;
+            return {};
         }
     });
 }

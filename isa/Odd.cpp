@@ -6,8 +6,8 @@
 namespace isa {
 namespace {
 
-template <typename T>
-bool Odd(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename T, typename Kernel>
+bool Odd(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     T a;
     if (!kernel.ReadOperand(a, modeA) ||
         !kernel.WriteOperand(static_cast<uint8_t>(a % 2 == 1), modeB))
@@ -17,9 +17,11 @@ bool Odd(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
 
 } // namespace
 
-InstructionHandler SelectOddHandler(EValueType type) {
-    return ForIntegerTypes(type,
-                           []<typename T>(TypeTag<T>) -> InstructionHandler { return &Odd<T>; });
+SDispatchEntry SelectOddHandler(const SOpcodeInfo& info) {
+    return ForIntegerTypes(info.type, [&]<typename T>(TypeTag<T>) {
+        return WithSpecialisedForms<&Odd<T, CKernel>, &Odd<T, CFastAccess>,
+                                    &Odd<T, CSpecialisedAccess>, 2>(info.parameter);
+    });
 }
 
 } // namespace isa

@@ -34,8 +34,8 @@ T RandomBetween(T a, T b, int32_t r) {
     }
 }
 
-template <typename T>
-bool Random(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <typename T, typename Kernel>
+bool Random(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -46,9 +46,10 @@ bool Random(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, ui
 
 } // namespace
 
-InstructionHandler SelectRandomHandler(EValueType type) {
-    return ForTenTypes(type,
-                       []<typename T>(TypeTag<T>) -> InstructionHandler { return &Random<T>; });
+SDispatchEntry SelectRandomHandler(const SOpcodeInfo& info) {
+    return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) {
+        return WithFastForms<&Random<T, CKernel>, &Random<T, CFastAccess>>(info.parameter);
+    });
 }
 
 } // namespace isa

@@ -55,16 +55,22 @@ constexpr T Compute(uint32_t operation, T value, uint32_t amount) {
     }
 }
 
-template <typename T>
-bool Shift(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
-    if (operation > kLastOperation)
-        return InternalError(kernel, 500 + WidthIndex<T>());
+template <typename T, typename Kernel>
+bool Shift(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
     T value;
     uint8_t amount;
     if (!kernel.ReadOperand(value, modeA) || !kernel.ReadOperand(amount, modeB) ||
         !kernel.WriteOperand(Compute(operation, value, amount), fieldC))
         return MemoryFault(kernel);
     return false;
+}
+
+template <typename T>
+bool CheckedShift(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                  uint32_t operation) {
+    if (operation > kLastOperation)
+        return InternalError(kernel, 500 + WidthIndex<T>());
+    return Shift<T>(kernel, modeA, modeB, fieldC, operation);
 }
 
 // The rules at a glance, checked when the library is built.
@@ -77,8 +83,12 @@ static_assert(Compute<uint8_t>(kRol, 0x81, 0) == 0xFF);
 
 } // namespace
 
-InstructionHandler SelectShiftHandler(EValueType type) {
-    return ForWidths(type, []<typename T>(TypeTag<T>) -> InstructionHandler { return &Shift<T>; });
+SDispatchEntry SelectShiftHandler(const SOpcodeInfo& info) {
+    return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
+        return WithSpecialisedForms<&CheckedShift<T>, &Shift<T, CFastAccess>,
+                                    &Shift<T, CSpecialisedAccess>, 3, kLastOperation + 1>(
+            info.parameter);
+    });
 }
 
 } // namespace isa

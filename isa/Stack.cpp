@@ -10,54 +10,55 @@ namespace {
 
 constexpr int32_t kGeneralRegisterBytes = 32;
 
-template <typename T>
-bool Push(CKernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T, typename Kernel>
+bool Push(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     T value;
-    if (!kernel.ReadOperand(value, modeA) || !kernel.GetMemory().Write(kernel.GetSP(), value))
+    if (!kernel.ReadOperand(value, modeA) || !kernel.WriteMemory(kernel.GetSP(), value))
         return MemoryFault(kernel);
     kernel.SetSP(kernel.GetSP() + sizeof(T));
     return false;
 }
 
-template <typename T>
-bool Pop(CKernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T, typename Kernel>
+bool Pop(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     kernel.SetSP(kernel.GetSP() - sizeof(T));
     T value;
-    if (!kernel.GetMemory().Read(kernel.GetSP(), value, false) ||
-        !kernel.WriteOperand(value, modeA))
+    if (!kernel.ReadMemory(kernel.GetSP(), value) || !kernel.WriteOperand(value, modeA))
         return MemoryFault(kernel);
     return false;
 }
 
-bool PushBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename Kernel>
+bool PushBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
     CBlockSource source;
     if (!source.Locate(kernel, count, modeB) ||
-        !kernel.GetMemory().WriteBlock(kernel.GetSP(), source.Bytes(), count))
+        !kernel.WriteBlock(kernel.GetSP(), source.Bytes(), count))
         return MemoryFault(kernel);
     kernel.SetSP(kernel.GetSP() + static_cast<uint32_t>(count));
     return false;
 }
 
-bool PopBlock(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename Kernel>
+bool PopBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
     kernel.SetSP(kernel.GetSP() - static_cast<uint32_t>(count));
-    CMemory& memory = kernel.GetMemory();
     CBlockSource source;
-    if (!source.LocateAt(memory, kernel.GetSP(), count))
+    if (!source.LocateAt(kernel, kernel.GetSP(), count))
         return MemoryFault(kernel);
     uint32_t destination;
     if (!kernel.GetOperandAddress(destination, modeB, static_cast<uint32_t>(count)) ||
-        !memory.WriteBlock(destination, source.Bytes(), count))
+        !kernel.WriteBlock(destination, source.Bytes(), count))
         return MemoryFault(kernel);
     return false;
 }
 
-bool PushRegisters(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+template <typename Kernel>
+bool PushRegisters(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     uint8_t registers[kGeneralRegisterBytes];
     CMemory& memory = kernel.GetMemory();
     if (!memory.ReadBlock(kRegisterBlockAddress, registers, kGeneralRegisterBytes, false) ||
@@ -67,7 +68,8 @@ bool PushRegisters(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return false;
 }
 
-bool PopRegisters(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+template <typename Kernel>
+bool PopRegisters(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     kernel.SetSP(kernel.GetSP() - kGeneralRegisterBytes);
     uint8_t registers[kGeneralRegisterBytes];
     CMemory& memory = kernel.GetMemory();
@@ -79,24 +81,28 @@ bool PopRegisters(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
 
 } // namespace
 
-InstructionHandler SelectStackHandler(EFamily family, EValueType type) {
-    switch (family) {
+SDispatchEntry SelectStackHandler(const SOpcodeInfo& info) {
+    const uint32_t parameter = info.parameter;
+    switch (info.family) {
     case EFamily::PushBlock:
-        return &PushBlock;
+        return WithFastForms<&PushBlock<CKernel>, &PushBlock<CFastAccess>>(parameter);
     case EFamily::PopBlock:
-        return &PopBlock;
+        return WithFastForms<&PopBlock<CKernel>, &PopBlock<CFastAccess>>(parameter);
     case EFamily::PushRegisters:
-        return &PushRegisters;
+        return WithFastForms<&PushRegisters<CKernel>, &PushRegisters<CFastAccess>>(parameter);
     case EFamily::PopRegisters:
-        return &PopRegisters;
+        return WithFastForms<&PopRegisters<CKernel>, &PopRegisters<CFastAccess>>(parameter);
     case EFamily::Push:
-        return ForWidths(type,
-                         []<typename T>(TypeTag<T>) -> InstructionHandler { return &Push<T>; });
+        return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
+            return WithSpecialisedForms<&Push<T, CKernel>, &Push<T, CFastAccess>,
+                                        &Push<T, CSpecialisedAccess>, 1>(parameter);
+        });
     case EFamily::Pop:
-        return ForWidths(type,
-                         []<typename T>(TypeTag<T>) -> InstructionHandler { return &Pop<T>; });
+        return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
+            return WithFastForms<&Pop<T, CKernel>, &Pop<T, CFastAccess>>(parameter);
+        });
     default:
-        return nullptr;
+        return {};
     }
 }
 

@@ -4,8 +4,10 @@
 #include "host/ExitSignals.h"
 #include "host/HostSystem.h"
 #include "host/SettingsFiles.h"
+#include "host/audio/HostAudio.h"
 #include "host/qt/ErrorBox.h"
 #include "host/qt/MainWindow.h"
+#include "host/qt/QtAudioOutput.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -33,8 +35,15 @@ int main(int argc, char** argv) {
     CMainWindow* mainWindow = nullptr;
     InstallErrorBoxes([&mainWindow]() -> QWidget* { return mainWindow; });
 
+    // The sound card, for the MIDI synthesizer and the beep. It outlives every machine, so
+    // the notes of a machine that stops get their note-off.
+    CHostAudio audio(std::make_unique<CQtAudioOutput>());
+    audio.Install();
+
     CMainWindow window(DefaultSettingsDirectory(), commandLine);
     mainWindow = &window;
+    window.GetPlatform().SetBeepSink(
+        [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
     window.StartMachine();
     window.show();
 

@@ -161,20 +161,6 @@ TEST_F(HostAudioTest, TheBeepMixesWithTheSynthesizerWithoutWaiting) {
     EXPECT_NEAR(ZeroCrossingFrequency(left, Frame(0.26), Frame(0.44), kRate), 1000, 10);
 }
 
-TEST_F(HostAudioTest, ASoundFontThatIsMissingGivesTheTwoMessages) {
-    qm::CINIFile config;
-    config.SetString("MIDI", "SoundFont", "/nonexistent/None.sf2");
-    CSound sound;
-    EXPECT_FALSE(sound.Init(config, qm::CINIFile(), ""));
-    std::string text;
-    ASSERT_TRUE(qm::PopError(text));
-    EXPECT_EQ(text, "[.\\sound,59] Unable to create MIDI sound device");
-    ASSERT_TRUE(qm::PopError(text));
-    EXPECT_EQ(text, "[.\\sound,55] Cannot initialize MIDI (No usable SoundFont at "
-                    "\"/nonexistent/None.sf2\")");
-    EXPECT_FALSE(qm::PopError(text));
-}
-
 TEST_F(HostAudioTest, AnUnknownSequencerPortGivesTheTwoMessages) {
     qm::CINIFile config;
     config.SetString("MIDI", "Output", "No such synthesizer here:7");
@@ -187,22 +173,6 @@ TEST_F(HostAudioTest, AnUnknownSequencerPortGivesTheTwoMessages) {
     // Without a sequencer (as in CI) it cannot open; with one, the port is not there.
     EXPECT_EQ(text.rfind("[.\\sound,55] Cannot initialize MIDI (", 0), 0u) << text;
     EXPECT_NE(text.find("MIDI sequencer"), std::string::npos) << text;
-}
-
-TEST(HostAudioWithoutOutputTest, MidiFailsWithTheTwoMessagesAndTheBeepIsDropped) {
-    CHostAudio audio(std::make_unique<CUnavailableAudioOutput>());
-    audio.Install();
-    qm::ClearErrors();
-    CSound sound;
-    EXPECT_FALSE(sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
-    EXPECT_FALSE(sound.SendShortMessage(0x007F3C90));
-    std::string text;
-    ASSERT_TRUE(qm::PopError(text));
-    EXPECT_EQ(text, "[.\\sound,59] Unable to create MIDI sound device");
-    ASSERT_TRUE(qm::PopError(text));
-    EXPECT_EQ(text, "[.\\sound,55] Cannot initialize MIDI (No audio output: no sound card)");
-    audio.Beep(440, 100); // must not throw or block
-    EXPECT_EQ(audio.GetMixer().GetSynthesizer(), nullptr);
 }
 
 TEST(HostAudioWithoutOutputTest, BeepsTryTheOutputOnceAndSoundDevicesEveryTime) {

@@ -128,34 +128,4 @@ TEST_F(SoundProgramTest, WithMidiDisabledEveryCallComesBackWithGroupZero) {
     EXPECT_EQ(r.undefinedFunction, 9);
 }
 
-TEST(SoundProgramWithoutAudioTest, TheMachineRunsOnWithoutSoundAfterTheTwoMessages) {
-    class CNoSoundCard : public CAudioOutput {
-    public:
-        bool Open(CAudioMixer&, std::string& errorText) override {
-            errorText = "No audio output device";
-            return false;
-        }
-        void Close() override {}
-        bool IsOpen() const override { return false; }
-    };
-    CHostAudio audio(std::make_unique<CNoSoundCard>());
-    audio.Install();
-    qm::ClearErrors();
-
-    CTestMachine machine(GetDispatchTable(), SoundProgram());
-    CSound sound;
-    ASSERT_FALSE(sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
-    std::string text;
-    ASSERT_TRUE(qm::PopError(text));
-    EXPECT_EQ(text, "[.\\sound,59] Unable to create MIDI sound device");
-    ASSERT_TRUE(qm::PopError(text));
-    EXPECT_EQ(text, "[.\\sound,55] Cannot initialize MIDI (No audio output: No audio output "
-                    "device)");
-
-    // The device is dropped; the program runs and finds no sound group.
-    machine.RunUntilStop();
-    EXPECT_TRUE(machine.kernel.IsRunning()) << machine.message;
-    EXPECT_EQ(machine.Data()[kSaved + 5], 0);
-}
-
 } // namespace

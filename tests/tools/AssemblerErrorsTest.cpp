@@ -89,7 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
         SErrorCase{"  .dword (1 + 2", "1:16", "missing \")\""},
         SErrorCase{"  .dword 1 +", "1:13", "expression expected"},
         SErrorCase{"  .equ 5, 1", "1:8", ".equ needs a name"},
-        SErrorCase{"x.: NOP", "1:2", "cannot end with"}));
+        SErrorCase{"x.: NOP", "1:2", "cannot end with"},
+        SErrorCase{"Y = Z\nZ = Y\n  .byte Z", "1:5", "\"Z\" has no value"},
+        SErrorCase{"X = X + 1\n  .byte X", "1:5", "\"X\" has no value"}));
 
 TEST(AssemblerErrors, SeveralErrorsInOneRunInSourceOrder) {
     const SAssembly result = AssembleSource("  FROB\n"

@@ -174,7 +174,13 @@ bool CAssembler::LookupSymbol(CStatement& s, const SToken& name, SValue& value) 
     }
     if (const auto it = previous.find(full); it != previous.end()) {
         value = it->second.value;
-        return value.known;
+        // Still unknown after the trial passes: nothing can give it a value.
+        if (!value.known && finalPass) {
+            s.Error(name,
+                    "\"" + full + "\" has no value (its definition depends on itself or failed)");
+            value.known = true;
+        }
+        return value.known && it->second.value.known;
     }
     // Unknown in a trial pass: maybe defined further down. In the final pass: an error.
     value = SValue::Int(0);

@@ -15,7 +15,6 @@
 #include <unordered_map>
 #include <vector>
 
-struct SOpcodeInfo;
 struct SOperandShape;
 
 struct SAssemblerOptions {

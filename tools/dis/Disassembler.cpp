@@ -11,7 +11,6 @@ namespace {
 
 constexpr uint32_t kImmediate = 1;
 constexpr uint32_t kDirect = 2;
-constexpr uint32_t kIndirect = 3;
 constexpr size_t kBytesPerDataLine = 8;
 
 std::string Hex(uint64_t value) {
@@ -164,13 +163,11 @@ std::string CDisassembler::FormatOperand(const SInstruction& instruction, size_t
             return FormatAddress(address, true);
         return "[" + Hex(address) + "]";
     }
-    (void)kIndirect;
+    // Indirect: the field names where the address is stored.
     return "[[" + (registerName.empty() ? Hex(address) : registerName) + "]]";
 }
 
-std::string CDisassembler::FormatInstruction(uint32_t position,
-                                             const SInstruction& instruction) const {
-    (void)position;
+std::string CDisassembler::FormatInstruction(const SInstruction& instruction) const {
     const SOpcodeInfo& info = GetOpcodeMap()[instruction.index];
     std::string text = MnemonicOf(instruction.index);
     if (info.operandCount > 0) {
@@ -253,7 +250,7 @@ std::string CDisassembler::Run() {
         FlushData(text, pending);
         if (options.labels && labelled[position])
             text += LabelName(position) + ":\n";
-        AppendLine(text, FormatInstruction(position, instruction), position, instruction.length);
+        AppendLine(text, FormatInstruction(instruction), position, instruction.length);
         position += instruction.length;
     }
     FlushData(text, pending);

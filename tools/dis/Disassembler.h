@@ -28,7 +28,7 @@ private:
     };
 
     bool Decode(uint32_t position, SInstruction& instruction) const;
-    std::string FormatInstruction(uint32_t position, const SInstruction& instruction) const;
+    std::string FormatInstruction(const SInstruction& instruction) const;
     std::string FormatOperand(const SInstruction& instruction, size_t operand) const;
     std::string FormatImmediate(const SInstruction& instruction, size_t operand) const;
     std::string FormatBlock(uint32_t start, uint32_t count) const;

@@ -1,0 +1,347 @@
+// The interpreter's fast path: operand access for one instruction with IP held in a local.
+//
+// RunSlice keeps IP in a local variable while a slice runs and hands it to the fast form of
+// each instruction (see FastHandler). The fast form reads its operand fields at a cursor
+// that starts behind the head and touches memory through host pointers, with one bound test
+// per value. The IP register in the register block is stale meanwhile, so the fast path
+// covers only what cannot observe it: fields and values inside data memory, and register
+// values below the IP register. The first access it does not cover (a field or value
+// outside data memory, the bytes of IP, mode 0, a block, a system service) writes the
+// cursor into the IP register and continues on the exact operations of CKernel, so every
+// failure and every IP effect is the one the exact path gives; nothing is tried twice.
+//
+// The instruction handlers are written once, as templates over their kernel type: with
+// CKernel they are the exact handlers of the dispatch table, with CFastAccess the fast
+// forms. CFastAccess therefore offers the handler-facing operations of CKernel.
+#pragma once
+
+#include "core/Kernel.h"
+
+#include <cstdint>
+#include <cstring>
+
+class CFastAccess {
+public:
+    // ip: the instruction's head, already read.
+    CFastAccess(CKernel& kernel, uint32_t ip)
+        : kernel(kernel), view(kernel.GetFastView()), cursor(ip + 2) {}
+
+    // The handler's result for the slice loop: the next IP, plus kSliceEnds.
+    uint64_t Finish(bool ended) const {
+        return (fast ? cursor : kernel.GetIP()) | (ended ? kSliceEnds : 0);
+    }
+
+    // --- Registers ------------------------------------------------------------------------
+    uint32_t GetIP() const { return fast ? cursor : kernel.GetIP(); }
+    void SetIP(uint32_t ip) {
+        if (fast)
+            cursor = ip;
+        else
+            kernel.SetIP(ip);
+    }
+    // SP and BASE never change while operands are read, so they live where they always do.
+    uint32_t GetBASE() const { return LoadRegister(kRegisterBASE); }
+    uint32_t GetSP() const { return LoadRegister(kRegisterSP); }
+    void SetSP(uint32_t sp) { std::memcpy(view.registers + kRegisterSP, &sp, 4); }
+
+    // --- Operands -------------------------------------------------------------------------
+    template <typename T>
+    bool ReadOperand(T& value, uint32_t mode, bool advance = true) {
+        if (fast) [[likely]] {
+            uint32_t next;
+            const uint8_t* p;
+            if (LocateOperand(mode, sizeof(T), p, next)) [[likely]] {
+                std::memcpy(&value, p, sizeof(T));
+                if (advance)
+                    cursor = next;
+                return true;
+            }
+            Leave();
+        }
+        const SExact<T> read = ExactReadOperand<T>(kernel, mode, advance);
+        value = read.value;
+        return read.ok;
+    }
+
+    bool GetOperandAddress(uint32_t& address, uint32_t mode, uint32_t n) {
+        if (fast) [[likely]] {
+            uint32_t next;
+            if (ResolveAddress(mode, n, address, next)) [[likely]] {
+                cursor = next;
+                return true;
+            }
+            Leave();
+        }
+        const SExact<uint32_t> resolved = ExactOperandAddress(kernel, mode, n);
+        address = resolved.value;
+        return resolved.ok;
+    }
+
+    template <typename T>
+    bool WriteOperand(T value, uint32_t mode) {
+        uint32_t address;
+        return GetOperandAddress(address, mode, sizeof(T)) && WriteMemory(address, value);
+    }
+
+    // --- Single values at relative addresses ----------------------------------------------
+    template <typename T>
+    bool ReadMemory(uint32_t address, T& value) {
+        if (fast) [[likely]] {
+            uint8_t* p;
+            if (Locate(address, sizeof(T), p)) [[likely]] {
+                std::memcpy(&value, p, sizeof(T));
+                return true;
+            }
+            Leave();
+        }
+        const SExact<T> read = ExactReadMemory<T>(kernel, address);
+        value = read.value;
+        return read.ok;
+    }
+
+    template <typename T>
+    bool WriteMemory(uint32_t address, T value) {
+        if (fast) [[likely]] {
+            uint8_t* p;
+            if (Locate(address, sizeof(T), p)) [[likely]] {
+                std::memcpy(p, &value, sizeof(T));
+                return true;
+            }
+            Leave();
+        }
+        return ExactWriteMemory<T>(kernel, address, value);
+    }
+
+    // --- Blocks ---------------------------------------------------------------------------
+    const uint8_t* LocateOperandBlock(int32_t count, uint32_t mode, bool advance = true) {
+        if (fast) [[likely]] {
+            const uint8_t* p;
+            uint32_t next;
+            if (LocateOperandRange(mode, count, p, next)) [[likely]] {
+                if (advance)
+                    cursor = next;
+                return p;
+            }
+            Leave();
+        }
+        return kernel.LocateOperandBlock(count, mode, advance);
+    }
+    uint8_t* LocateBlock(uint32_t address, int32_t count) {
+        if (fast) [[likely]] {
+            uint8_t* p;
+            if (LocateRange(address, count, p)) [[likely]]
+                return p;
+            Leave();
+        }
+        return kernel.LocateBlock(address, count);
+    }
+    bool WriteBlock(uint32_t address, const uint8_t* bytes, int32_t count) {
+        uint8_t* p = LocateBlock(address, count);
+        if (!p)
+            return false;
+        std::memmove(p, bytes, static_cast<size_t>(count));
+        return true;
+    }
+    bool ClearBlock(uint32_t address, int32_t count) {
+        uint8_t* p = LocateBlock(address, count);
+        if (!p)
+            return false;
+        std::memset(p, 0, static_cast<size_t>(count));
+        return true;
+    }
+    const uint8_t* GetRegisterBytes() const { return view.registers; }
+
+    // --- Everything else runs on the exact path -------------------------------------------
+    CMemory& GetMemory() {
+        Leave();
+        return kernel.GetMemory();
+    }
+    void Fail(const std::string& message) {
+        Leave();
+        kernel.Fail(message);
+    }
+    void MemoryError() {
+        Leave();
+        kernel.MemoryError();
+    }
+    bool HasEvents() const { return kernel.HasEvents(); }
+    bool TakeEvent() {
+        Leave();
+        return kernel.TakeEvent();
+    }
+    bool SystemCall() {
+        Leave();
+        return kernel.SystemCall();
+    }
+
+private:
+    template <typename T>
+    struct SExact {
+        T value;
+        bool ok;
+    };
+
+    // The exact operations, out of line: they run only where the fast path ends, and they
+    // take no pointer to this object, so its fields can stay in host registers.
+    template <typename T>
+    [[gnu::noinline, gnu::cold]] static SExact<T> ExactReadOperand(CKernel& kernel, uint32_t mode,
+                                                                   bool advance) {
+        SExact<T> read{};
+        read.ok = kernel.ReadOperand(read.value, mode, advance);
+        return read;
+    }
+    [[gnu::noinline, gnu::cold]] static SExact<uint32_t>
+    ExactOperandAddress(CKernel& kernel, uint32_t mode, uint32_t n) {
+        SExact<uint32_t> resolved{};
+        resolved.ok = kernel.GetOperandAddress(resolved.value, mode, n);
+        return resolved;
+    }
+    template <typename T>
+    [[gnu::noinline, gnu::cold]] static SExact<T> ExactReadMemory(CKernel& kernel,
+                                                                  uint32_t address) {
+        SExact<T> read{};
+        read.ok = kernel.ReadMemory(address, read.value);
+        return read;
+    }
+    template <typename T>
+    [[gnu::noinline, gnu::cold]] static bool ExactWriteMemory(CKernel& kernel, uint32_t address,
+                                                              T value) {
+        return kernel.WriteMemory(address, value);
+    }
+
+    // Hands over to the exact path: from here on the IP register is the truth.
+    void Leave() {
+        if (fast) {
+            fast = false;
+            kernel.SetIP(cursor);
+        }
+    }
+
+    uint32_t LoadRegister(uint32_t offset) const {
+        uint32_t value;
+        std::memcpy(&value, view.registers + offset, 4);
+        return value;
+    }
+
+    // A single value of n bytes at a relative address; false where the fast path ends. Only
+    // the first byte is tested against the bound, as the memory does (the spare bytes take
+    // what spills over). Register values must end below IP.
+    bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
+        if (static_cast<int32_t>(address) >= static_cast<int32_t>(kRegisterBlockAddress)) {
+            const uint32_t offset = address - kRegisterBlockAddress;
+            if (offset + n > kRegisterIP)
+                return false;
+            p = view.registers + offset;
+            return true;
+        }
+        const uint32_t effective = address + GetBASE();
+        if (effective >= view.size)
+            return false;
+        p = view.data + effective;
+        return true;
+    }
+
+    // The value of an operand of n bytes; `next` is the cursor behind its field.
+    bool LocateOperand(uint32_t mode, uint32_t n, const uint8_t*& p, uint32_t& next) const {
+        const uint32_t ip = cursor;
+        if (ip >= view.size)
+            return false;
+        const uint8_t* field = view.data + ip;
+        if (mode == kModeImmediate) {
+            next = ip + n;
+            p = field;
+            return true;
+        }
+        if (mode == kModeNone)
+            return false;
+        uint32_t address;
+        std::memcpy(&address, field, 4);
+        uint8_t* value;
+        if (mode == kModeIndirect) {
+            if (!Locate(address, 4, value))
+                return false;
+            std::memcpy(&address, value, 4);
+        }
+        next = ip + 4;
+        if (!Locate(address, n, value))
+            return false;
+        p = value;
+        return true;
+    }
+
+    // A range of count bytes at a relative address, as the memory's block operations check
+    // it; register bytes must end below IP.
+    bool LocateRange(uint32_t address, int32_t count, uint8_t*& p) const {
+        if (count < 1)
+            return false;
+        const uint32_t n = static_cast<uint32_t>(count);
+        if (static_cast<int32_t>(address) >= static_cast<int32_t>(kRegisterBlockAddress)) {
+            const uint32_t offset = address - kRegisterBlockAddress;
+            if (offset >= kRegisterIP || n > kRegisterIP - offset)
+                return false;
+            p = view.registers + offset;
+            return true;
+        }
+        const uint32_t effective = address + GetBASE();
+        if (effective >= view.size || n > view.size - effective)
+            return false;
+        p = view.data + effective;
+        return true;
+    }
+
+    // A block operand of count bytes; `next` is the cursor behind its field.
+    bool LocateOperandRange(uint32_t mode, int32_t count, const uint8_t*& p, uint32_t& next) const {
+        const uint32_t ip = cursor;
+        if (ip >= view.size || count < 1)
+            return false;
+        const uint8_t* field = view.data + ip;
+        if (mode == kModeImmediate) {
+            if (static_cast<uint32_t>(count) > view.size - ip)
+                return false;
+            next = ip + static_cast<uint32_t>(count);
+            p = field;
+            return true;
+        }
+        if (mode == kModeNone)
+            return false;
+        uint32_t address;
+        std::memcpy(&address, field, 4);
+        uint8_t* bytes;
+        if (mode == kModeIndirect) {
+            if (!Locate(address, 4, bytes))
+                return false;
+            std::memcpy(&address, bytes, 4);
+        }
+        next = ip + 4;
+        if (!LocateRange(address, count, bytes))
+            return false;
+        p = bytes;
+        return true;
+    }
+
+    // A destination's relative address, as GetOperandAddress resolves it.
+    bool ResolveAddress(uint32_t mode, uint32_t n, uint32_t& address, uint32_t& next) const {
+        const uint32_t ip = cursor;
+        if (mode == kModeImmediate) {
+            address = ip - GetBASE(); // a write then lands on the immediate field itself
+            next = ip + n;
+            return true;
+        }
+        if (mode == kModeNone || ip >= view.size)
+            return false;
+        std::memcpy(&address, view.data + ip, 4);
+        if (mode == kModeIndirect) {
+            uint8_t* pointer;
+            if (!Locate(address, 4, pointer))
+                return false;
+            std::memcpy(&address, pointer, 4);
+        }
+        next = ip + 4;
+        return true;
+    }
+
+    CKernel& kernel;
+    const SFastView view;
+    uint32_t cursor; // IP while on the fast path
+    bool fast = true;
+};
