@@ -173,8 +173,9 @@ TEST_P(DataSafetyTest, TheImageKeepsTheWritesWhenTheRunnerIsClosed) {
     EXPECT_EQ(Output("err"), "");
     // A closed run reports nothing; a killed one had no chance to.
     EXPECT_EQ(Output("out"), "");
-    if (signal != SIGKILL)
+    if (signal != SIGKILL) {
         EXPECT_TRUE(IsFinishedRecording(ReadBytes(dir + "run.wav")));
+    }
 }
 
 TEST_P(DataSafetySettingsTest, TheUserSettingsAreWrittenWhenTheRunnerIsClosed) {
