@@ -44,6 +44,19 @@ int main(int argc, char** argv) {
     mainWindow = &window;
     window.GetPlatform().SetBeepSink(
         [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
+
+    // SIGINT, SIGTERM and SIGHUP close the program like Exit but without the question: the
+    // loop (and any dialog's loop) ends, the machine stops below (disk images closed, user
+    // settings written), then the program ends by that signal. Installed before the machine
+    // starts, so that an error box of its start is closed that way too.
+    std::unique_ptr<QSocketNotifier> exitSignal;
+    if (InstallExitSignalHandlers()) {
+        exitSignal =
+            std::make_unique<QSocketNotifier>(GetExitSignalDescriptor(), QSocketNotifier::Read);
+        QObject::connect(exitSignal.get(), &QSocketNotifier::activated, &window,
+                         [] { QApplication::exit(0); });
+    }
+
     window.StartMachine();
     window.show();
 
@@ -54,17 +67,6 @@ int main(int argc, char** argv) {
                              session.cancel();
                          session.release();
                      });
-
-    // SIGINT, SIGTERM and SIGHUP close the program like Exit but without the question: the
-    // loop (and any dialog's loop) ends, the machine stops below (disk images closed, user
-    // settings written), then the program ends by that signal.
-    std::unique_ptr<QSocketNotifier> exitSignal;
-    if (InstallExitSignalHandlers()) {
-        exitSignal =
-            std::make_unique<QSocketNotifier>(GetExitSignalDescriptor(), QSocketNotifier::Read);
-        QObject::connect(exitSignal.get(), &QSocketNotifier::activated, &window,
-                         [] { QApplication::exit(0); });
-    }
 
     // For screenshots of the real program (scripts/screenshots.sh): after the given delay,
     // save the window as the display shows it and end without asking.
