@@ -80,10 +80,7 @@ CScreen::CScreen(CScreenSurface* surface, bool minimized)
     : surface(surface), minimized(minimized) {}
 
 CScreen::~CScreen() {
-    ReleaseMode();
-    mode = kScreenNone;
-    width = 0;
-    height = 0;
+    DropMode();
     UpdateLayout();
     RepaintAll();
 }
@@ -91,21 +88,8 @@ CScreen::~CScreen() {
 bool CScreen::Init(const qm::CINIFile&, const qm::CINIFile& userSettings, const std::string&) {
     LoadFontSettings(userSettings);
     bool ok = true;
-    if (mode != kScreenText || width != 80 || height != 25) {
-        ReleaseMode();
-        mode = kScreenText;
-        width = 80;
-        height = 25;
-        ok = CreateModeResources();
-        if (!ok) {
-            ReleaseMode();
-            mode = kScreenNone;
-            width = 0;
-            height = 0;
-        }
-        UpdateLayout();
-        RepaintAll();
-    }
+    if (mode != kScreenText || width != 80 || height != 25)
+        ok = SwitchMode(kScreenText, 80, 25);
     if (!ok)
         qm::PushError("Unable to create screen device", kTag, 674);
     return ok;
@@ -147,20 +131,28 @@ bool CScreen::SetMode(int32_t newMode, int32_t newWidth, int32_t newHeight) {
         return false;
     if (newMode == mode && newWidth == width && newHeight == height)
         return true;
+    return SwitchMode(newMode, newWidth, newHeight);
+}
+
+bool CScreen::SwitchMode(int32_t newMode, int32_t newWidth, int32_t newHeight) {
     ReleaseMode();
     mode = newMode;
     width = newWidth;
     height = newHeight;
     const bool ok = CreateModeResources();
-    if (!ok) {
-        ReleaseMode();
-        mode = kScreenNone;
-        width = 0;
-        height = 0;
-    }
+    if (!ok)
+        DropMode();
     UpdateLayout();
     RepaintAll();
     return ok;
+}
+
+// A mode without its buffers or fonts is no mode: the screen shows nothing until the next one.
+void CScreen::DropMode() {
+    ReleaseMode();
+    mode = kScreenNone;
+    width = 0;
+    height = 0;
 }
 
 void CScreen::GetMode(int32_t& outMode, int32_t& outWidth, int32_t& outHeight) const {
@@ -492,12 +484,8 @@ void CScreen::ChooseScreenFont() {
         return;
     chosen.faceName = chosen.faceName.substr(0, SFontRecord::kMaxFaceName);
     font = chosen;
-    if (mode == kScreenText && !CreateFonts()) {
-        ReleaseMode();
-        mode = kScreenNone;
-        width = 0;
-        height = 0;
-    }
+    if (mode == kScreenText && !CreateFonts())
+        DropMode();
     UpdateLayout();
     RepaintAll();
 }

@@ -79,6 +79,9 @@ public:
 
 private:
     void LoadFontSettings(const qm::CINIFile& userSettings);
+    // Leaves the current mode for the given one; on failure the screen has no mode at all.
+    bool SwitchMode(int32_t newMode, int32_t newWidth, int32_t newHeight);
+    void DropMode();
     void ReleaseMode();
     bool CreateModeResources();
     bool CreateFonts();

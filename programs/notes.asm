@@ -17,20 +17,9 @@ INPUT_ROW   = 13
 RESULT_ROW  = 16
 
 start:  MOV.32  #stack, sp
-        MOV.32  #title, [text_ptr]
-        CALL    set_title
-        MOV.16  #GROUP_SCREEN | SCREEN_SET_MODE << 8, r0
-        MOV.8   #MODE_TEXT, r2
-        MOV.32  #80, r8
-        MOV.32  #25, r12
-        SYS
-        CALL    clear_screen
-        MOV.32  #COLOR_YELLOW, [text_fg]
-        MOV.32  #2, r24
-        MOV.32  #1, r28
-        MOV.32  #heading, [text_ptr]
-        CALL    print_at
-        MOV.32  #COLOR_LIGHT_GRAY, [text_fg]
+        MOV.32  #title, [page_title]
+        MOV.32  #heading, [page_heading]
+        CALL    text_page
         MOV.32  #PROMPT_ROW, r28
         MOV.32  #prompt_text, [text_ptr]
         CALL    print_at

@@ -2,14 +2,13 @@
 // few readers for what they leave behind.
 #pragma once
 
+#include "RunnerProcess.h"
 #include "tools/asm/Assembler.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace programtests {
@@ -25,11 +24,7 @@ inline std::string Tool(const std::string& name) {
     return BuildDir() + "/" + name;
 }
 
-struct SCommandResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-
+struct SCommandResult : SRunnerOutput {
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
         std::istringstream stream(out);
@@ -45,45 +40,10 @@ struct SCommandResult {
     }
 };
 
-inline std::string Quote(const std::string& argument) {
-    std::string quoted = "'";
-    for (char c : argument) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
 // Runs the program with its arguments; standard output and error are collected apart.
 inline SCommandResult RunProgram(const std::string& program,
                                  const std::vector<std::string>& arguments) {
-    char errName[] = "/tmp/tarquil-stderr-XXXXXX";
-    const int errFile = mkstemp(errName);
-    std::string command = Quote(program);
-    for (const std::string& a : arguments)
-        command += " " + Quote(a);
-    command += " 2>" + Quote(errName);
-    SCommandResult result;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.out.append(buffer, n);
-        const int status = pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    if (FILE* err = fopen(errName, "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, err)) > 0)
-            result.err.append(buffer, n);
-        fclose(err);
-    }
-    if (errFile >= 0)
-        std::remove(errName);
-    return result;
+    return {RunProcess(program, arguments)};
 }
 
 // The address of a label of a program source, as the assembler places it.

@@ -40,6 +40,10 @@ void Drain(int outFd, int errFd, std::string& out, std::string& err) {
 } // namespace
 
 SRunnerOutput RunRunner(const std::vector<std::string>& arguments) {
+    return RunProcess(TARQUIL_RUN_PATH, arguments);
+}
+
+SRunnerOutput RunProcess(const std::string& program, const std::vector<std::string>& arguments) {
     SRunnerOutput result;
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
@@ -51,7 +55,7 @@ SRunnerOutput RunRunner(const std::vector<std::string>& arguments) {
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
 
-    std::vector<std::string> all = {TARQUIL_RUN_PATH};
+    std::vector<std::string> all = {program};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all)
