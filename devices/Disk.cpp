@@ -137,6 +137,12 @@ bool CDisk::CheckImage(int fd, uint32_t& size) const {
 void CDisk::Eject() {
     if (!HasDisk())
         return;
+    // What the program wrote reaches the file at once; at the eject (and so at every
+    // machine stop) it is also put on the disk, so that a power failure after the stop
+    // cannot take it.
+    if (unsynced)
+        fdatasync(file);
+    unsynced = false;
     close(file);
     file = -1;
     fileName.clear();
@@ -190,6 +196,7 @@ bool CDisk::Write(const void* buffer, uint32_t count) {
     if (readOnly || !Tell(position) || uint64_t{position} + count > dataSize)
         return false;
     const auto* bytes = static_cast<const char*>(buffer);
+    unsynced = true;
     return TransferAll([&](size_t done, size_t left) { return write(file, bytes + done, left); },
                        count);
 }

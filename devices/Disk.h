@@ -58,4 +58,5 @@ private:
     int file = -1; // the open image's descriptor; -1 while the slot is empty
     std::string fileName;
     uint32_t dataSize = 0;
+    bool unsynced = false; // written since the image was last flushed to the disk
 };

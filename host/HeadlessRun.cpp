@@ -2,14 +2,13 @@
 
 #include "core/Kernel.h"
 #include "core/Machine.h"
+#include "host/ExitSignals.h"
 #include "host/HeadlessPlatform.h"
 #include "host/HostSystem.h"
 #include "host/RunLoop.h"
 #include "support/TextFunctions.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <ctime>
 #include <limits>
 
 namespace {
@@ -25,14 +24,6 @@ uint64_t DeadlineAfter(uint64_t start, double seconds) {
     if (nanoseconds >= static_cast<double>(kNoDeadline - start))
         return kNoDeadline;
     return start + static_cast<uint64_t>(nanoseconds);
-}
-
-void SleepUntil(uint64_t monotonicNs) {
-    timespec until{};
-    until.tv_sec = static_cast<time_t>(monotonicNs / 1000000000u);
-    until.tv_nsec = static_cast<long>(monotonicNs % 1000000000u);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
 }
 
 } // namespace
@@ -73,6 +64,9 @@ SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
             if (limit != 0 && kernel.GetInstructionCount() >= limit)
                 return finish(EStopReason::Steps);
         }
+        // A signal asked the program to close: the host stops the machine the orderly way.
+        if (IsExitRequested())
+            return finish(EStopReason::ExitRequested);
         const uint64_t now = MonotonicNanoseconds();
         // A timer message wakes a waiting program like any other window message.
         if (platform.PostDueTimers(kernel, now) > 0)
@@ -89,7 +83,7 @@ SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
         } else if (!platform.HasTimers()) {
             return finish(EStopReason::Idle);
         } else {
-            SleepUntil(std::min(platform.NextTimerDue(), deadline));
+            SleepUntilOrExitRequest(std::min(platform.NextTimerDue(), deadline));
         }
     }
 }
@@ -104,6 +98,8 @@ std::string DescribeStop(const SHeadlessRunResult& result) {
         return "steps";
     case EStopReason::Timeout:
         return "timeout";
+    case EStopReason::ExitRequested:
+        return "exit requested";
     }
     return {};
 }

@@ -1,7 +1,8 @@
 // Running a machine without a window: the run-loop policy drives the kernel, host timers
 // tick on the real clock, scripted keys are typed whenever the program waits for input on
 // an empty queue, and the run ends for one of four reasons: the machine stopped, the
-// program waits with nothing left to wake it, an instruction limit, a wall-clock bound.
+// program waits with nothing left to wake it, an instruction limit, a wall-clock bound;
+// or because a signal asked the program to close.
 #pragma once
 
 #include "host/KeyScript.h"
@@ -20,7 +21,8 @@ struct SHeadlessRunSettings {
     std::vector<SScriptedKey> keys;
 };
 
-enum class EStopReason { MachineStopped, Idle, Steps, Timeout };
+// ExitRequested: a signal asked the program to close (host/ExitSignals.h).
+enum class EStopReason { MachineStopped, Idle, Steps, Timeout, ExitRequested };
 
 struct SHeadlessRunResult {
     EStopReason reason = EStopReason::Idle;

@@ -1,6 +1,7 @@
 // The window program: one main window that runs the machine between window events.
 #include "core/Random.h"
 #include "host/CommandLine.h"
+#include "host/ExitSignals.h"
 #include "host/HostSystem.h"
 #include "host/SettingsFiles.h"
 #include "host/audio/HostAudio.h"
@@ -12,6 +13,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QSessionManager>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <memory>
@@ -42,6 +44,19 @@ int main(int argc, char** argv) {
     mainWindow = &window;
     window.GetPlatform().SetBeepSink(
         [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
+
+    // SIGINT, SIGTERM and SIGHUP close the program like Exit but without the question: the
+    // loop (and any dialog's loop) ends, the machine stops below (disk images closed, user
+    // settings written), then the program ends by that signal. Installed before the machine
+    // starts, so that an error box of its start is closed that way too.
+    std::unique_ptr<QSocketNotifier> exitSignal;
+    if (InstallExitSignalHandlers()) {
+        exitSignal =
+            std::make_unique<QSocketNotifier>(GetExitSignalDescriptor(), QSocketNotifier::Read);
+        QObject::connect(exitSignal.get(), &QSocketNotifier::activated, &window,
+                         [] { QApplication::exit(0); });
+    }
+
     window.StartMachine();
     window.show();
 
@@ -70,5 +85,7 @@ int main(int argc, char** argv) {
     const int code = QApplication::exec();
     window.StopMachine();
     mainWindow = nullptr;
+    if (IsExitRequested())
+        FinishExitBySignal();
     return code;
 }

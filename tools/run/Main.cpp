@@ -6,6 +6,7 @@
 #include "core/Machine.h"
 #include "core/Random.h"
 #include "devices/HeadlessScreenSurface.h"
+#include "host/ExitSignals.h"
 #include "host/HeadlessPlatform.h"
 #include "host/HeadlessRun.h"
 #include "host/HostSystem.h"
@@ -45,7 +46,8 @@ std::string SettingsDirectory(const std::string& directory) {
     return directory.back() == '/' ? directory : directory + "/";
 }
 
-// Runs a started machine and prints what the run produced.
+// Runs a started machine and prints what the run produced. A run that a signal ended
+// reports nothing: the program is closing.
 void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform,
                   CHeadlessAudio& audio) {
     audio.StartRun();
@@ -53,7 +55,8 @@ void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatfo
         RunHeadless(machine, platform, RunSettings(options), [](const std::string& message) {
             std::cout << "title: " << TitleText(message) << '\n';
         });
-    Report(options, machine, result);
+    if (result.reason != EStopReason::ExitRequested)
+        Report(options, machine, result);
     std::cout.flush();
 }
 
@@ -82,6 +85,10 @@ int main(int argc, char** argv) {
     if (!ParseRunOptions(argc, argv, options, exitCode, std::cout, std::cerr))
         return exitCode;
 
+    // From here on SIGINT, SIGTERM and SIGHUP close the program the orderly way: the
+    // machine is stopped as at the end of a run (images closed, user settings written).
+    if (!InstallExitSignalHandlers())
+        std::cerr << "tarquil-run: cannot handle exit signals; they end the run at once\n";
     SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
     // The sound outlives the machine: notes still held at the stop get their note-off
     // before the recording ends.
@@ -109,5 +116,7 @@ int main(int argc, char** argv) {
     }
     if (!audio.Finish(audioError))
         std::cerr << "tarquil-run: --wav " << options.wavPath << ": " << audioError << '\n';
+    if (IsExitRequested())
+        FinishExitBySignal();
     return exit;
 }
