@@ -42,8 +42,7 @@ CEvent CEvent::MouseMove(uint32_t flags, int32_t x, int32_t y) {
     return e;
 }
 
-CEvent CEvent::MouseButton(uint32_t button, uint32_t action, uint32_t flags, int32_t x,
-                           int32_t y) {
+CEvent CEvent::MouseButton(uint32_t button, uint32_t action, uint32_t flags, int32_t x, int32_t y) {
     // The record numbers buttons left 1, middle 2, right 3 and actions from 1.
     static constexpr uint8_t kButtonNumbers[3] = {1, 3, 2};
     CEvent e = MouseMove(flags, x, y);
@@ -62,7 +61,9 @@ CEvent CEvent::MouseWheel(uint32_t flags, int32_t x, int32_t y, float lines) {
     return e;
 }
 
-CEvent CEvent::Screen() { return CEvent(5, 1); }
+CEvent CEvent::Screen() {
+    return CEvent(5, 1);
+}
 
 CEvent CEvent::DiskInserted(uint32_t slot) {
     CEvent e(6, 1);

@@ -26,7 +26,8 @@ constexpr uint32_t kGroupMemory = 7;
 bool CKernel::SystemCall() {
     uint8_t group = 0;
     uint8_t function = 0;
-    bool ok = memory->ReadByte(kGroup, group, false) && memory->ReadByte(kFunction, function, false);
+    bool ok =
+        memory->ReadByte(kGroup, group, false) && memory->ReadByte(kFunction, function, false);
     if (ok) {
         if (group == kGroupSystem) {
             ok = SystemServices(function);

@@ -64,13 +64,15 @@ bool CMemory::Configure(const std::string& sizeText) {
         qm::SetError("Invalid memory size in configuration Memory.Size (" + sizeText + ")", kTag,
                      90);
     } else if (static_cast<uint32_t>(parsed) >= kRegisterBlockAddress) {
-        qm::SetError("Too large memory size in configuration Memory.Size (" + sizeText + ")",
-                     kTag, 94);
+        qm::SetError("Too large memory size in configuration Memory.Size (" + sizeText + ")", kTag,
+                     94);
     } else {
         // calloc clears the spare bytes too and lets the host map large memories lazily.
-        uint8_t* buffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(parsed) + kSpareBytes, 1));
+        uint8_t* buffer =
+            static_cast<uint8_t*>(std::calloc(static_cast<size_t>(parsed) + kSpareBytes, 1));
         if (!buffer) {
-            qm::SetError("Cannot allocate memory (size: " + std::to_string(parsed) + ")", kTag, 101);
+            qm::SetError("Cannot allocate memory (size: " + std::to_string(parsed) + ")", kTag,
+                         101);
         } else {
             data.reset(buffer);
             registers.fill(0);

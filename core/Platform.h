@@ -14,7 +14,15 @@ struct SOSVersion {
 };
 
 // Thread priorities of the machine's thread, from idle to time critical.
-enum class EThreadPriority { Idle, Lowest, BelowNormal, Normal, AboveNormal, Highest, TimeCritical };
+enum class EThreadPriority {
+    Idle,
+    Lowest,
+    BelowNormal,
+    Normal,
+    AboveNormal,
+    Highest,
+    TimeCritical
+};
 
 class CPlatform {
 public:

@@ -4,7 +4,9 @@ namespace {
 uint32_t state = 1;
 }
 
-void SeedRandom(uint32_t seed) { state = seed; }
+void SeedRandom(uint32_t seed) {
+    state = seed;
+}
 
 int32_t NextRandom() {
     state = state * 214013u + 2531011u;

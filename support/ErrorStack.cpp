@@ -60,7 +60,9 @@ void SetSystemErrorCode(int errorNumber, const std::string& message, const std::
         PushError(message, tag, line);
 }
 
-void ClearErrors() { Stack().clear(); }
+void ClearErrors() {
+    Stack().clear();
+}
 
 bool PopError(std::string& text) {
     if (Stack().empty())
@@ -70,7 +72,9 @@ bool PopError(std::string& text) {
     return true;
 }
 
-size_t ErrorCount() { return Stack().size(); }
+size_t ErrorCount() {
+    return Stack().size();
+}
 
 void ShowErrors() {
     std::string all;
@@ -85,6 +89,8 @@ void ShowErrorText(const std::string& text) {
         BoxHandler()(text);
 }
 
-void SetErrorBoxHandler(ErrorBoxHandler handler) { BoxHandler() = std::move(handler); }
+void SetErrorBoxHandler(ErrorBoxHandler handler) {
+    BoxHandler() = std::move(handler);
+}
 
 } // namespace qm
