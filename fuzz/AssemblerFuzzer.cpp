@@ -39,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         split == std::string::npos ? std::string() : input.substr(split + 1);
 
     SAssemblerOptions options;
+    // A test program's size: nested includes that multiply reach any larger limit, and
+    // only cost time there.
+    options.maxLines = 20000;
     options.reader = [&included](const std::string&, std::string& text) {
         text = included;
         return !included.empty();

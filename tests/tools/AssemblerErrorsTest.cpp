@@ -146,6 +146,26 @@ TEST(AssemblerErrors, TooManyErrorsStopTheReport) {
     EXPECT_LE(std::count(result.errors.begin(), result.errors.end(), '\n'), 102);
 }
 
+// Every file includes two others under new names, so no cycle is seen and the includes
+// nested 32 deep would expand to billions of lines: the line limit ends the run.
+TEST(AssemblerErrors, IncludesThatMultiplyStopAtTheLineLimit) {
+    SAssemblerOptions options;
+    options.maxLines = 5000;
+    options.reader = [](const std::string&, std::string& text) {
+        text.clear();
+        for (int i = 0; i < 200; ++i)
+            text += "  NOP\n";
+        text += "  .include \"a/x.inc\"\n  .include \"b/x.inc\"\n";
+        return true;
+    };
+    CAssembler assembler(options);
+    EXPECT_FALSE(assembler.AssembleText("bomb.asm", "  .include \"x.inc\"\n"));
+    const std::string errors = assembler.GetDiagnostics().Format();
+    EXPECT_NE(errors.find("error: the source is too large (more than 5000 lines with includes)"),
+              std::string::npos)
+        << errors;
+}
+
 TEST(AssemblerErrors, DeepNestingIsAnErrorNotACrash) {
     const std::string deep = "  .byte " + std::string(100000, '(') + "1" + std::string(100000, ')');
     const SAssembly parens = AssembleSource(deep);

@@ -23,8 +23,9 @@ bool SameValue(const SValue& a, const SValue& b) {
 CAssembler::CAssembler(SAssemblerOptions options) : options(std::move(options)) {
     if (!this->options.reader)
         this->options.reader = ReadTextFile;
-    loader = std::make_unique<CSourceLoader>(diagnostics, this->options.reader,
-                                             this->options.includeDirectories);
+    loader =
+        std::make_unique<CSourceLoader>(diagnostics, this->options.reader,
+                                        this->options.includeDirectories, this->options.maxLines);
 }
 
 bool CAssembler::AssembleFile(const std::string& path) {

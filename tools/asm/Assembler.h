@@ -20,6 +20,9 @@ struct SOperandShape;
 struct SAssemblerOptions {
     std::vector<std::string> includeDirectories;
     FileReader reader = ReadTextFile;
+    // The most source lines, includes expanded, that one assembly reads. Includes nested 32
+    // deep can multiply a few lines beyond any real program; this bounds the time they take.
+    size_t maxLines = 2'000'000;
 };
 
 class CAssembler {

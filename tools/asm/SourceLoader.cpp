@@ -54,9 +54,9 @@ bool ReadTextFile(const std::string& path, std::string& text) {
 }
 
 CSourceLoader::CSourceLoader(CDiagnostics& diagnostics, FileReader reader,
-                             std::vector<std::string> includeDirectories)
+                             std::vector<std::string> includeDirectories, size_t maxLines)
     : diagnostics(diagnostics), reader(std::move(reader)),
-      includeDirectories(std::move(includeDirectories)) {}
+      includeDirectories(std::move(includeDirectories)), maxLines(maxLines) {}
 
 bool CSourceLoader::LoadFile(const std::string& path) {
     std::string text;
@@ -99,9 +99,9 @@ void CSourceLoader::AddText(const std::string& displayName, const std::string& i
                 break; // no line after the final newline
             end = text.size();
         }
-        if (lines.size() >= kMaxLines) {
+        if (lines.size() >= maxLines) {
             diagnostics.Error(Locate(lines.size() - 1, 1), "the source is too large (more than " +
-                                                               std::to_string(kMaxLines) +
+                                                               std::to_string(maxLines) +
                                                                " lines with includes)");
             tooLarge = true;
             break;

@@ -30,10 +30,9 @@ bool ReadTextFile(const std::string& path, std::string& text);
 class CSourceLoader {
 public:
     static constexpr size_t kMaxIncludeDepth = 32;
-    static constexpr size_t kMaxLines = 2'000'000;
 
     CSourceLoader(CDiagnostics& diagnostics, FileReader reader,
-                  std::vector<std::string> includeDirectories);
+                  std::vector<std::string> includeDirectories, size_t maxLines);
 
     bool LoadFile(const std::string& path);
     bool LoadText(const std::string& name, const std::string& text);
@@ -63,5 +62,6 @@ private:
     std::vector<SSourceLine> lines;
     std::vector<std::string> fileNames;
     std::vector<SIncludeFrame> stack;
+    size_t maxLines;
     bool tooLarge = false;
 };
