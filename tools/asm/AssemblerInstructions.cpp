@@ -89,6 +89,9 @@ void CAssembler::Instruction(CStatement& s) {
     const SToken& mnemonic = s.Next();
     const int32_t index = LookupMnemonic(mnemonic.text);
     if (index < 0) {
+        // The suggestion scans the whole map: not in trial passes or after the error limit.
+        if (!s.ReportsErrors())
+            return;
         std::string message = "unknown instruction \"" + mnemonic.text + "\"";
         const auto typed = MnemonicsStartingWith(mnemonic.text);
         if (!typed.empty()) {

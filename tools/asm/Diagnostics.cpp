@@ -3,13 +3,13 @@
 #include <algorithm>
 
 void CDiagnostics::Error(const SSourceLocation& location, std::string message) {
-    if (muted || IsFull())
+    if (!AcceptsMessages())
         return;
     messages.push_back({location, std::move(message)});
 }
 
 void CDiagnostics::Error(std::string message) {
-    if (muted || IsFull())
+    if (!AcceptsMessages())
         return;
     messages.push_back({SSourceLocation{}, std::move(message)});
 }

@@ -33,6 +33,8 @@ public:
 
     bool HasErrors() const { return !messages.empty(); }
     bool IsFull() const { return messages.size() >= kLimit; }
+    // Whether a message given now is kept: callers skip the work of wording one that is not.
+    bool AcceptsMessages() const { return !muted && !IsFull(); }
     const std::vector<SDiagnostic>& GetMessages() const { return messages; }
     // All messages in source order, one line each.
     std::string Format() const;

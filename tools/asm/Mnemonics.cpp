@@ -51,11 +51,11 @@ std::string MnemonicOf(uint32_t index) {
 }
 
 std::vector<std::string> MnemonicsStartingWith(std::string_view operation) {
+    // The map spells its mnemonics in capitals.
     const std::string prefix = Upper(operation) + ".";
     std::vector<std::string> names;
     for (const SOpcodeInfo& info : GetOpcodeMap())
-        if (info.IsValid() && info.primary &&
-            Upper(info.mnemonic).compare(0, prefix.size(), prefix) == 0)
+        if (info.IsValid() && info.primary && info.mnemonic.starts_with(prefix))
             names.push_back(info.mnemonic);
     return names;
 }

@@ -18,6 +18,7 @@ public:
         assembler.diagnostics.Error(assembler.loader->Locate(sequence, column), message);
     }
     void Error(const SToken& at, const std::string& message) { ReportError(at.column, message); }
+    bool ReportsErrors() const { return assembler.diagnostics.AcceptsMessages(); }
 
     const SToken& Peek(size_t ahead = 0) const {
         const size_t i = index + ahead;
