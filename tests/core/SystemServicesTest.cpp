@@ -11,7 +11,6 @@ using namespace testhelpers;
 
 namespace {
 
-constexpr uint32_t kRegs = kRegisterBlockAddress;
 constexpr uint8_t kMarker = 0xAA;
 
 // A device group that counts its calls and answers with a chosen result.
