@@ -125,6 +125,17 @@ protected:
     void SetUp() override { ASSERT_TRUE(WriteBytes(image, original)); }
 
     std::string Output(const char* which) { return ReadBytes(dir + "runner." + which); }
+    // Waits until the program's writes are in the image, then closes the runner by the
+    // signal; it must end by that very signal.
+    void CloseAfterTheWrite(CRunnerChild& runner, int signal) {
+        ASSERT_TRUE(runner.Started());
+        ASSERT_TRUE(WaitForContent(image, written)) << Output("err");
+        runner.Signal(signal);
+        ASSERT_TRUE(runner.Wait()) << "the runner did not end after signal " << signal;
+        EXPECT_TRUE(WIFSIGNALED(runner.Status()) && WTERMSIG(runner.Status()) == signal)
+            << "status " << runner.Status() << "\n"
+            << Output("err");
+    }
 
     CTemporaryDirectory temporary;
     const std::string dir = temporary.path + "/";
@@ -162,13 +173,9 @@ TEST_P(DataSafetyTest, TheImageKeepsTheWritesWhenTheRunnerIsClosed) {
     const int signal = GetParam().signal;
     // The recording shows whether the runner finished its work or was cut off.
     CRunnerChild runner({"--timeout", "0", "--wav", dir + "run.wav", image}, dir + "runner");
-    ASSERT_TRUE(runner.Started());
-    ASSERT_TRUE(WaitForContent(image, written)) << Output("err");
-    runner.Signal(signal);
-    ASSERT_TRUE(runner.Wait()) << "the runner did not end after signal " << signal;
-    EXPECT_TRUE(WIFSIGNALED(runner.Status()) && WTERMSIG(runner.Status()) == signal)
-        << "status " << runner.Status() << "\n"
-        << Output("err");
+    CloseAfterTheWrite(runner, signal);
+    if (HasFatalFailure())
+        return;
     EXPECT_EQ(ReadBytes(image), written);
     EXPECT_EQ(Output("err"), "");
     // A closed run reports nothing; a killed one had no chance to.
@@ -183,13 +190,9 @@ TEST_P(DataSafetySettingsTest, TheUserSettingsAreWrittenWhenTheRunnerIsClosed) {
     CRunnerChild runner(
         {"--config-dir", temporary.path, "--timeout", "0", "--", "-disk", "0", image},
         dir + "runner");
-    ASSERT_TRUE(runner.Started());
-    ASSERT_TRUE(WaitForContent(image, written)) << Output("err");
-    runner.Signal(signal);
-    ASSERT_TRUE(runner.Wait()) << "the runner did not end after signal " << signal;
-    EXPECT_TRUE(WIFSIGNALED(runner.Status()) && WTERMSIG(runner.Status()) == signal)
-        << "status " << runner.Status() << "\n"
-        << Output("err");
+    CloseAfterTheWrite(runner, signal);
+    if (HasFatalFailure())
+        return;
     EXPECT_EQ(ReadBytes(image), written);
     const std::string settings = ReadBytes(dir + "Tarquil2.ini");
     if (signal == SIGKILL) {
