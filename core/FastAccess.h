@@ -46,8 +46,8 @@ public:
             kernel.SetIP(ip);
     }
     // SP and BASE never change while operands are read, so they live where they always do.
-    uint32_t GetBASE() const { return LoadRegister(kRegisterBASE); }
-    uint32_t GetSP() const { return LoadRegister(kRegisterSP); }
+    uint32_t GetBASE() const { return view.LoadRegister(kRegisterBASE); }
+    uint32_t GetSP() const { return view.LoadRegister(kRegisterSP); }
     void SetSP(uint32_t sp) { std::memcpy(view.registers + kRegisterSP, &sp, 4); }
 
     // --- Operands -------------------------------------------------------------------------
@@ -94,7 +94,7 @@ public:
     bool ReadMemory(uint32_t address, T& value) {
         if (fast) [[likely]] {
             uint8_t* p;
-            if (Locate(address, sizeof(T), p)) [[likely]] {
+            if (view.Locate(address, sizeof(T), p)) [[likely]] {
                 std::memcpy(&value, p, sizeof(T));
                 return true;
             }
@@ -109,7 +109,7 @@ public:
     bool WriteMemory(uint32_t address, T value) {
         if (fast) [[likely]] {
             uint8_t* p;
-            if (Locate(address, sizeof(T), p)) [[likely]] {
+            if (view.Locate(address, sizeof(T), p)) [[likely]] {
                 std::memcpy(p, &value, sizeof(T));
                 return true;
             }
@@ -135,7 +135,7 @@ public:
     uint8_t* LocateBlock(uint32_t address, int32_t count) {
         if (fast) [[likely]] {
             uint8_t* p;
-            if (LocateRange(address, count, p)) [[likely]]
+            if (view.LocateRange(address, count, p)) [[likely]]
                 return p;
             Leave();
         }
@@ -160,7 +160,7 @@ public:
         if (fast) [[likely]] {
             uint8_t* p;
             if (CKernel::IsContiguous(address, count) &&
-                LocateRange(address, static_cast<int32_t>(count), p)) [[likely]]
+                view.LocateRange(address, static_cast<int32_t>(count), p)) [[likely]]
                 return p;
             Leave();
         }
@@ -233,31 +233,6 @@ private:
         }
     }
 
-    uint32_t LoadRegister(uint32_t offset) const {
-        uint32_t value;
-        std::memcpy(&value, view.registers + offset, 4);
-        return value;
-    }
-
-    // A single value of n bytes at a relative address; false where the fast path ends. Only
-    // the first byte is tested against the bound, as the memory does (the spare bytes take
-    // what spills over). Register values must end below IP.
-    bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
-        // Registers first: programs name them more often than anything else.
-        const uint32_t offset = address - kRegisterBlockAddress;
-        if (offset <= kRegisterIP - n) [[likely]] {
-            p = view.registers + offset;
-            return true;
-        }
-        if (offset < kRegisterAreaSize)
-            return false; // IP, the bytes behind the block, or past them
-        const uint32_t effective = address + GetBASE();
-        if (effective >= view.size)
-            return false;
-        p = view.data + effective;
-        return true;
-    }
-
     // The value of an operand of n bytes; `next` is the cursor behind its field.
     bool LocateOperand(uint32_t mode, uint32_t n, const uint8_t*& p, uint32_t& next) const {
         const uint32_t ip = cursor;
@@ -272,39 +247,13 @@ private:
         if (mode == kModeNone)
             return false;
         uint32_t address;
-        std::memcpy(&address, field, 4);
+        if (!view.FieldAddress(mode, field, address))
+            return false;
         uint8_t* value;
-        if (mode == kModeIndirect) {
-            if (!Locate(address, 4, value))
-                return false;
-            std::memcpy(&address, value, 4);
-        }
         next = ip + 4;
-        if (!Locate(address, n, value))
+        if (!view.Locate(address, n, value))
             return false;
         p = value;
-        return true;
-    }
-
-    // A range of count bytes at a relative address, as the memory's block operations check
-    // it; register bytes must end below IP.
-    bool LocateRange(uint32_t address, int32_t count, uint8_t*& p) const {
-        if (count < 1)
-            return false;
-        const uint32_t n = static_cast<uint32_t>(count);
-        const uint32_t offset = address - kRegisterBlockAddress;
-        if (offset < kRegisterIP) {
-            if (n > kRegisterIP - offset)
-                return false;
-            p = view.registers + offset;
-            return true;
-        }
-        if (offset < kRegisterAreaSize)
-            return false;
-        const uint32_t effective = address + GetBASE();
-        if (effective >= view.size || n > view.size - effective)
-            return false;
-        p = view.data + effective;
         return true;
     }
 
@@ -324,15 +273,11 @@ private:
         if (mode == kModeNone)
             return false;
         uint32_t address;
-        std::memcpy(&address, field, 4);
+        if (!view.FieldAddress(mode, field, address))
+            return false;
         uint8_t* bytes;
-        if (mode == kModeIndirect) {
-            if (!Locate(address, 4, bytes))
-                return false;
-            std::memcpy(&address, bytes, 4);
-        }
         next = ip + 4;
-        if (!LocateRange(address, count, bytes))
+        if (!view.LocateRange(address, count, bytes))
             return false;
         p = bytes;
         return true;
@@ -348,13 +293,8 @@ private:
         }
         if (mode == kModeNone || ip >= view.size)
             return false;
-        std::memcpy(&address, view.data + ip, 4);
-        if (mode == kModeIndirect) {
-            uint8_t* pointer;
-            if (!Locate(address, 4, pointer))
-                return false;
-            std::memcpy(&address, pointer, 4);
-        }
+        if (!view.FieldAddress(mode, view.data + ip, address))
+            return false;
         next = ip + 4;
         return true;
     }

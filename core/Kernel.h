@@ -67,6 +67,14 @@ struct SDispatchEntry {
 };
 using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
 
+// Addressing modes of an operand field.
+enum EOperandMode : uint32_t {
+    kModeNone = 0,
+    kModeImmediate = 1,
+    kModeDirect = 2,
+    kModeIndirect = 3
+};
+
 // The part of the machine that the fast path reads on every access, taken at the start of
 // each slice.
 struct SFastView {
@@ -76,6 +84,65 @@ struct SFastView {
     uint32_t instructionLimit = 0; // so does a whole instruction (at most 26 bytes) there
     uint8_t* registers = nullptr;
     const FastHandler* heads = nullptr; // the kernel's head table
+
+    uint32_t LoadRegister(uint32_t offset) const {
+        uint32_t value;
+        std::memcpy(&value, registers + offset, 4);
+        return value;
+    }
+
+    // A single value of n bytes at a relative address; false where the fast path ends. Only
+    // the first byte is tested against the bound, as the memory does (the spare bytes take
+    // what spills over). Register values must end below IP.
+    bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
+        // Registers first: programs name them more often than anything else.
+        const uint32_t offset = address - kRegisterBlockAddress;
+        if (offset <= kRegisterIP - n) [[likely]] {
+            p = registers + offset;
+            return true;
+        }
+        if (offset < kRegisterAreaSize)
+            return false; // IP, the bytes behind the block, or past them
+        const uint32_t effective = address + LoadRegister(kRegisterBASE);
+        if (effective >= size)
+            return false;
+        p = data + effective;
+        return true;
+    }
+
+    // A range of count bytes at a relative address, as the memory's block operations check
+    // it; register bytes must end below IP.
+    bool LocateRange(uint32_t address, int32_t count, uint8_t*& p) const {
+        if (count < 1)
+            return false;
+        const uint32_t n = static_cast<uint32_t>(count);
+        const uint32_t offset = address - kRegisterBlockAddress;
+        if (offset < kRegisterIP) {
+            if (n > kRegisterIP - offset)
+                return false;
+            p = registers + offset;
+            return true;
+        }
+        if (offset < kRegisterAreaSize)
+            return false;
+        const uint32_t effective = address + LoadRegister(kRegisterBASE);
+        if (effective >= size || n > size - effective)
+            return false;
+        p = data + effective;
+        return true;
+    }
+
+    // The relative address that a direct or indirect operand field names.
+    bool FieldAddress(uint32_t mode, const uint8_t* field, uint32_t& address) const {
+        std::memcpy(&address, field, 4);
+        if (mode != kModeIndirect)
+            return true;
+        uint8_t* pointer;
+        if (!Locate(address, 4, pointer))
+            return false;
+        std::memcpy(&address, pointer, 4);
+        return true;
+    }
 };
 
 // After an instruction that does not end the slice: the next one, while the slice allows
@@ -92,14 +159,6 @@ inline uint64_t ContinueSlice(CKernel& kernel, const SFastView& view, uint32_t i
     std::memcpy(&word, view.data + ip, 2);
     return view.heads[word](kernel, ip, word, budget - 1);
 }
-
-// Addressing modes of an operand field.
-enum EOperandMode : uint32_t {
-    kModeNone = 0,
-    kModeImmediate = 1,
-    kModeDirect = 2,
-    kModeIndirect = 3
-};
 
 class CKernel : public CDevice {
 public:

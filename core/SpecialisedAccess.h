@@ -39,8 +39,8 @@ public:
 
     uint32_t GetIP() const { return cursor; }
     void SetIP(uint32_t ip) { cursor = ip; }
-    uint32_t GetBASE() const { return LoadRegister(kRegisterBASE); }
-    uint32_t GetSP() const { return LoadRegister(kRegisterSP); }
+    uint32_t GetBASE() const { return view.LoadRegister(kRegisterBASE); }
+    uint32_t GetSP() const { return view.LoadRegister(kRegisterSP); }
     void SetSP(uint32_t sp) {
         if (!gaveUp)
             std::memcpy(view.registers + kRegisterSP, &sp, 4);
@@ -67,13 +67,8 @@ public:
         }
         if (mode == kModeNone)
             return GiveUp();
-        std::memcpy(&address, view.data + ip, 4);
-        if (mode == kModeIndirect) {
-            uint8_t* pointer;
-            if (!Locate(address, 4, pointer))
-                return GiveUp();
-            std::memcpy(&address, pointer, 4);
-        }
+        if (!view.FieldAddress(mode, view.data + ip, address))
+            return GiveUp();
         cursor = ip + 4;
         return true;
     }
@@ -87,7 +82,7 @@ public:
     template <typename T>
     bool ReadMemory(uint32_t address, T& value) {
         uint8_t* p;
-        if (!Locate(address, sizeof(T), p))
+        if (!view.Locate(address, sizeof(T), p))
             return GiveUp();
         std::memcpy(&value, p, sizeof(T));
         return true;
@@ -96,7 +91,7 @@ public:
     template <typename T>
     bool WriteMemory(uint32_t address, T value) {
         uint8_t* p;
-        if (gaveUp || !Locate(address, sizeof(T), p))
+        if (gaveUp || !view.Locate(address, sizeof(T), p))
             return GiveUp();
         std::memcpy(p, &value, sizeof(T));
         return true;
@@ -119,14 +114,10 @@ public:
         if (mode == kModeNone)
             return GiveUpBlock();
         uint32_t address;
-        std::memcpy(&address, view.data + ip, 4);
+        if (!view.FieldAddress(mode, view.data + ip, address))
+            return GiveUpBlock();
         uint8_t* p;
-        if (mode == kModeIndirect) {
-            if (!Locate(address, 4, p))
-                return GiveUpBlock();
-            std::memcpy(&address, p, 4);
-        }
-        if (!LocateRange(address, count, p))
+        if (!view.LocateRange(address, count, p))
             return GiveUpBlock();
         if (advance)
             cursor = ip + 4;
@@ -134,7 +125,7 @@ public:
     }
     uint8_t* LocateBlock(uint32_t address, int32_t count) {
         uint8_t* p;
-        if (gaveUp || !LocateRange(address, count, p))
+        if (gaveUp || !view.LocateRange(address, count, p))
             return GiveUpBlock();
         return p;
     }
@@ -172,50 +163,6 @@ private:
         return nullptr;
     }
 
-    uint32_t LoadRegister(uint32_t offset) const {
-        uint32_t value;
-        std::memcpy(&value, view.registers + offset, 4);
-        return value;
-    }
-
-    // As CFastAccess::Locate.
-    bool Locate(uint32_t address, uint32_t n, uint8_t*& p) const {
-        // Registers first: programs name them more often than anything else.
-        const uint32_t offset = address - kRegisterBlockAddress;
-        if (offset <= kRegisterIP - n) [[likely]] {
-            p = view.registers + offset;
-            return true;
-        }
-        if (offset < kRegisterAreaSize)
-            return false; // IP, the bytes behind the block, or past them
-        const uint32_t effective = address + GetBASE();
-        if (effective >= view.size)
-            return false;
-        p = view.data + effective;
-        return true;
-    }
-
-    // As CFastAccess::LocateRange.
-    bool LocateRange(uint32_t address, int32_t count, uint8_t*& p) const {
-        if (count < 1)
-            return false;
-        const uint32_t n = static_cast<uint32_t>(count);
-        const uint32_t offset = address - kRegisterBlockAddress;
-        if (offset < kRegisterIP) {
-            if (n > kRegisterIP - offset)
-                return false;
-            p = view.registers + offset;
-            return true;
-        }
-        if (offset < kRegisterAreaSize)
-            return false;
-        const uint32_t effective = address + GetBASE();
-        if (effective >= view.size || n > view.size - effective)
-            return false;
-        p = view.data + effective;
-        return true;
-    }
-
     bool LocateOperand(uint32_t mode, uint32_t n, const uint8_t*& p, uint32_t& next) const {
         const uint32_t ip = cursor;
         if (mode == kModeNone)
@@ -227,15 +174,11 @@ private:
             return true;
         }
         uint32_t address;
-        std::memcpy(&address, field, 4);
+        if (!view.FieldAddress(mode, field, address))
+            return false;
         uint8_t* value;
-        if (mode == kModeIndirect) {
-            if (!Locate(address, 4, value))
-                return false;
-            std::memcpy(&address, value, 4);
-        }
         next = ip + 4;
-        if (!Locate(address, n, value))
+        if (!view.Locate(address, n, value))
             return false;
         p = value;
         return true;
