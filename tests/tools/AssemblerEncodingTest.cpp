@@ -97,6 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         SEncodingCase{".dword 0x12345678", Bytes({0x78, 0x56, 0x34, 0x12})},
         SEncodingCase{".qword -2", Bytes({0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
         SEncodingCase{".f32 1.0, 3", Bytes({0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x40, 0x40})},
+        // The largest single in eight digits lies just above it and rounds down to it.
+        SEncodingCase{".f32 3.4028235e38, -3.4028235e+38",
+                      Bytes({0xFF, 0xFF, 0x7F, 0x7F, 0xFF, 0xFF, 0x7F, 0xFF})},
         SEncodingCase{".f64 -2.0", Bytes({0, 0, 0, 0, 0, 0, 0x00, 0xC0})},
         SEncodingCase{".f64 -0.0", Bytes({0, 0, 0, 0, 0, 0, 0x00, 0x80})},
         SEncodingCase{".f32 raw(0x7F800000), 1.5e-1 * 10",

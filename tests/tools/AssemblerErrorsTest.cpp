@@ -56,6 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         SErrorCase{"  MOV.32 1], r4", "1:11", "without its opening bracket"},
         SErrorCase{"  MOV.32 [[1] + 2], r4", "1:10", "needs \"]]\""},
         SErrorCase{"  .f32 1e39", "1:8", "out of the range of F32"},
+        // The first decimal that would round to infinity rather than to the largest single.
+        SErrorCase{"  .f32 -3.4028236e38", "1:8", "out of the range of F32"},
         SErrorCase{"  .word \"ab\"", "1:9", "strings go into .byte"},
         SErrorCase{"r4: NOP", "1:1", "reserved"}, SErrorCase{"none = 3", "1:1", "reserved"},
         SErrorCase{"  MOVB #3, #\"ab\", [0]", "1:8", "count 3 differs from the 2 bytes"},

@@ -26,6 +26,21 @@ bool FitsInBytes(int64_t value, uint32_t size) {
     return value >= low && value <= high;
 }
 
+// A decimal rounds to the nearest F32, as a float literal does: a text of the largest single
+// in its usual eight digits (3.4028235e38) lies a little above it and still means it. Only
+// values that would round to infinity are out of range.
+bool RoundToF32(double value, float& single) {
+    constexpr double kRoundsToInfinity = 0x1.ffffffp127; // FLT_MAX and half a unit
+    const double magnitude = std::fabs(value);
+    if (magnitude >= kRoundsToInfinity)
+        return false;
+    if (magnitude > FLT_MAX)
+        single = value > 0 ? FLT_MAX : -FLT_MAX;
+    else
+        single = static_cast<float>(value);
+    return true;
+}
+
 } // namespace
 
 void CAssembler::Directive(CStatement& s) {
@@ -83,12 +98,12 @@ bool CAssembler::EmitValue(CStatement& s, const SValue& value, uint32_t size, bo
     if (isFloat) {
         const double real = value.IsFloat() ? value.real : static_cast<double>(value.integer);
         if (size == 4) {
-            if (std::fabs(real) > static_cast<double>(FLT_MAX)) {
+            float single;
+            if (!RoundToF32(real, single)) {
                 s.Error(at, "value is out of the range of F32");
                 EmitInteger(0, size);
                 return false;
             }
-            const float single = static_cast<float>(real);
             uint32_t bits;
             std::memcpy(&bits, &single, sizeof bits);
             EmitInteger(bits, 4);
