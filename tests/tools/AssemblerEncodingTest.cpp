@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 struct SEncodingCase {
@@ -154,6 +156,41 @@ TEST(Assembler, LayoutThatNeverSettlesIsAnError) {
     const SAssembly result = AssembleSource(".fill 1 - a\na:\n");
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.errors.find("do not settle"), std::string::npos) << result.errors;
+}
+
+// A fill is copied in doubling runs: every element must come out whole, however the count
+// falls against the powers of two.
+TEST(Assembler, FillRepeatsEachElementToTheLast) {
+    const SAssembly result = AssembleSource("        .byte 0xEE\n"
+                                            "        .fill 7, 0x0102, 2\n"
+                                            "        .fill 1000003, 0x1122334455667788, 8\n"
+                                            "        .byte 0xEE\n");
+    ASSERT_TRUE(result.ok) << result.errors;
+    ASSERT_EQ(result.bytes.size(), 1 + 7 * 2 + 1000003 * 8 + 1u);
+    EXPECT_EQ(result.bytes.front(), 0xEE);
+    EXPECT_EQ(result.bytes.back(), 0xEE);
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(result.bytes[1 + 2 * i], 0x02) << i;
+        EXPECT_EQ(result.bytes[2 + 2 * i], 0x01) << i;
+    }
+    const uint8_t* elements = result.bytes.data() + 15;
+    for (size_t i = 0; i < 1000003; ++i) {
+        uint64_t element;
+        std::memcpy(&element, elements + 8 * i, 8);
+        ASSERT_EQ(element, 0x1122334455667788u) << i;
+    }
+}
+
+// Each pass doubles the fill until the program outgrows the image limit, which is an error.
+TEST(Assembler, FillThatDoublesEveryPassEndsAtTheSizeLimit) {
+    const SAssembly result = AssembleSource("        .org start + 6\n"
+                                            "        .fill a\n"
+                                            "a:\n"
+                                            "start:\n");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.errors.find("2:15: error: the program grows beyond 256 MiB"),
+              std::string::npos)
+        << result.errors;
 }
 
 TEST(Assembler, IncludesFilesRelativeToTheIncludingFile) {

@@ -4,6 +4,7 @@
 
 #include "tools/asm/Statement.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfloat>
 #include <cmath>
@@ -267,14 +268,18 @@ void CAssembler::FillDirective(CStatement& s) {
         return;
     if (elements == 0)
         return;
-    // The first element carries the checks; the others repeat its bytes.
+    // The first element carries the checks; the others repeat its bytes, copied in doubling
+    // runs so that a fill of many megabytes costs a few block copies.
     const size_t first = image.size();
     EmitValue(s, value, static_cast<uint32_t>(width), false, *valueAt);
-    const std::vector<uint8_t> element(image.begin() + static_cast<std::ptrdiff_t>(first),
-                                       image.end());
-    image.reserve(image.size() + (elements - 1) * width);
-    for (uint64_t i = 1; i < elements; ++i)
-        image.insert(image.end(), element.begin(), element.end());
+    const size_t total = static_cast<size_t>(elements * width);
+    image.resize(first + total);
+    uint8_t* const fill = image.data() + first;
+    for (size_t done = width; done < total;) {
+        const size_t run = std::min(done, total - done);
+        std::memcpy(fill + done, fill, run);
+        done += run;
+    }
 }
 
 void CAssembler::EquDirective(CStatement& s) {
