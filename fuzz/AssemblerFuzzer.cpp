@@ -43,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // the first ones exercised, and cost most of the time (four times the executions per
     // second of a limit of 20,000).
     options.maxLines = 2000;
+    // Likewise a fill or .org that doubles with every pass: the limit is reached the same way
+    // at 1 MiB, where 256 MiB costs seconds per input.
+    options.maxImageSize = 1024 * 1024;
     options.reader = [&included](const std::string&, std::string& text) {
         text = included;
         return !included.empty();

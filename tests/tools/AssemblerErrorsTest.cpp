@@ -168,6 +168,20 @@ TEST(AssemblerErrors, IncludesThatMultiplyStopAtTheLineLimit) {
         << errors;
 }
 
+TEST(AssemblerErrors, TheImageLimitIsAnOption) {
+    SAssemblerOptions options;
+    options.maxImageSize = 1024 * 1024;
+    CAssembler fits(options);
+    EXPECT_TRUE(fits.AssembleText("fits.asm", "  .fill 0x80000, 0, 2\n"));
+    EXPECT_EQ(fits.GetImage().size(), 1024u * 1024);
+    CAssembler beyond(options);
+    EXPECT_FALSE(beyond.AssembleText("beyond.asm", "  .fill 0x80000, 0, 2\n  .byte 1\n"));
+    const std::string errors = beyond.GetDiagnostics().Format();
+    EXPECT_NE(errors.find("beyond.asm:2:9: error: the program grows beyond 1 MiB"),
+              std::string::npos)
+        << errors;
+}
+
 TEST(AssemblerErrors, DeepNestingIsAnErrorNotACrash) {
     const std::string deep = "  .byte " + std::string(100000, '(') + "1" + std::string(100000, ')');
     const SAssembly parens = AssembleSource(deep);

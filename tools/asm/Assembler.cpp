@@ -203,8 +203,9 @@ std::optional<int64_t> CAssembler::GetSymbol(const std::string& name) const {
 bool CAssembler::CanGrow(uint64_t count, CStatement& s, const SToken& at) {
     if (imageFull)
         return false;
-    if (count > kMaxImageSize - image.size()) {
-        s.Error(at, "the program grows beyond " + std::to_string(kMaxImageSize >> 20) + " MiB");
+    if (count > options.maxImageSize - image.size()) {
+        s.Error(at,
+                "the program grows beyond " + std::to_string(options.maxImageSize >> 20) + " MiB");
         imageFull = true;
         return false;
     }

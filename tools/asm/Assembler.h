@@ -23,12 +23,12 @@ struct SAssemblerOptions {
     // The most source lines, includes expanded, that one assembly reads. Includes nested 32
     // deep can multiply a few lines beyond any real program; this bounds the time they take.
     size_t maxLines = 2'000'000;
+    // The largest program the assembler produces, in whole mebibytes.
+    uint64_t maxImageSize = 256u * 1024 * 1024;
 };
 
 class CAssembler {
 public:
-    // The largest program the assembler produces.
-    static constexpr uint64_t kMaxImageSize = 256u * 1024 * 1024;
     static constexpr int kMaxTrialPasses = 32;
 
     explicit CAssembler(SAssemblerOptions options = {});

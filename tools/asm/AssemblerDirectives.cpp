@@ -260,8 +260,8 @@ void CAssembler::FillDirective(CStatement& s) {
     }
     const uint64_t elements = static_cast<uint64_t>(count.integer);
     const uint64_t width = static_cast<uint64_t>(size.integer);
-    if (elements > kMaxImageSize / width) {
-        CanGrow(kMaxImageSize + 1, s, at);
+    if (elements > options.maxImageSize / width) {
+        CanGrow(options.maxImageSize + 1, s, at);
         return;
     }
     if (!CanGrow(elements * width, s, at))
