@@ -128,6 +128,16 @@ TEST(RoundTrip, AssembledProgramDisassemblesToTheSameProgram) {
     ExpectRoundTrip(program.bytes);
 }
 
+// A float's text, assembled into a place of its width, gives back the float's bits.
+template <typename Bits>
+void ExpectAssemblesBack(const std::string& directive, Bits bits, const std::string& text) {
+    const SAssembly result = AssembleSource(directive + " " + text);
+    ASSERT_TRUE(result.ok) << text << result.errors;
+    Bits back;
+    std::memcpy(&back, result.bytes.data(), sizeof back);
+    EXPECT_EQ(back, bits) << text;
+}
+
 TEST(FloatText, ReadsBackToTheSameBits) {
     const std::vector<double> doubles = {0.0,    -0.0,
                                          1.0,    -2.5,
@@ -138,12 +148,7 @@ TEST(FloatText, ReadsBackToTheSameBits) {
     for (double d : doubles) {
         uint64_t bits;
         std::memcpy(&bits, &d, sizeof bits);
-        const std::string text = FormatF64(bits);
-        const SAssembly result = AssembleSource(".f64 " + text);
-        ASSERT_TRUE(result.ok) << text << result.errors;
-        uint64_t back;
-        std::memcpy(&back, result.bytes.data(), sizeof back);
-        EXPECT_EQ(back, bits) << text;
+        ExpectAssemblesBack(".f64", bits, FormatF64(bits));
     }
     EXPECT_EQ(FormatF64(0x3FF8000000000000ull), "1.5");
     EXPECT_EQ(FormatF64(0x4014000000000000ull), "5.0");
@@ -154,14 +159,8 @@ TEST(FloatText, ReadsBackToTheSameBits) {
 
     // The extremes of the single range go through the assembler itself: its rounding of a
     // decimal is what the shortest text must survive.
-    for (uint32_t bits : {0x7F7FFFFFu, 0xFF7FFFFFu, 0x00800000u, 0x00000001u, 0x80000001u}) {
-        const std::string text = FormatF32(bits);
-        const SAssembly result = AssembleSource(".f32 " + text);
-        ASSERT_TRUE(result.ok) << text << result.errors;
-        uint32_t back;
-        std::memcpy(&back, result.bytes.data(), sizeof back);
-        EXPECT_EQ(back, bits) << text;
-    }
+    for (uint32_t bits : {0x7F7FFFFFu, 0xFF7FFFFFu, 0x00800000u, 0x00000001u, 0x80000001u})
+        ExpectAssemblesBack(".f32", bits, FormatF32(bits));
 
     std::mt19937 random(5);
     for (int i = 0; i < 20000; ++i) {
