@@ -23,7 +23,8 @@ struct SAssemblerOptions {
     // The most source lines, includes expanded, that one assembly reads. Includes nested 32
     // deep can multiply a few lines beyond any real program; this bounds the time they take.
     size_t maxLines = 2'000'000;
-    // The largest program the assembler produces, in whole mebibytes.
+    // The largest program the assembler produces, in bytes: a whole number of mebibytes,
+    // since the error names the limit in MiB.
     uint64_t maxImageSize = 256u * 1024 * 1024;
 };
 
