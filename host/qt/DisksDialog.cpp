@@ -54,7 +54,9 @@ CDisksDialog::CDisksDialog(CDiskSlot* const* diskSlots, int32_t slotCount, QWidg
     // About the size the dialog has on the desktop it comes from.
     resize(306, 353);
 
-    connect(list, &QListWidget::currentRowChanged, this, [this] { UpdateDetails(); });
+    // The selection, not the current row: a list that takes the focus makes its first row
+    // current without selecting it, and nobody chose that slot.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this] { UpdateDetails(); });
     connect(insertButton, &QPushButton::clicked, this, &CDisksDialog::InsertIntoSelected);
     connect(ejectButton, &QPushButton::clicked, this, &CDisksDialog::EjectSelected);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -67,23 +69,28 @@ QString CDisksDialog::AskForImage(QWidget* parent) {
                                         "Tarquil disks (*.disk);;All files (*.*)");
 }
 
+int CDisksDialog::SelectedRow() const {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (selected.isEmpty())
+        return -1;
+    const int row = list->row(selected.front());
+    return row < slotCount ? row : -1;
+}
+
 CDiskSlot* CDisksDialog::SelectedSlot() const {
-    const int row = list->currentRow();
-    if (row < 0 || row >= slotCount)
-        return nullptr;
-    return diskSlots[row];
+    const int row = SelectedRow();
+    return row < 0 ? nullptr : diskSlots[row];
 }
 
 void CDisksDialog::RefreshList() {
-    int selected = list->currentRow();
-    if (selected >= slotCount)
-        selected = -1;
+    const int selected = SelectedRow();
     const QSignalBlocker quiet(list);
     list->clear();
     for (int32_t i = 0; i < slotCount; ++i)
         list->addItem(FileNameToQString(DiskListLine(*diskSlots[i])));
-    list->setCurrentRow(selected);
-    if (selected < 0)
+    if (selected >= 0)
+        list->setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+    else
         list->clearSelection();
     UpdateDetails();
 }

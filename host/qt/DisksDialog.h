@@ -40,6 +40,8 @@ public:
 private:
     void RefreshList();
     void UpdateDetails();
+    // The selected line (which is the slot number), -1 when none is selected.
+    int SelectedRow() const;
     CDiskSlot* SelectedSlot() const;
 
     CDiskSlot* const* diskSlots;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 #include <memory>
@@ -99,16 +100,33 @@ void QtDisksDialogTest::insertAndEjectActOnTheSelectedSlot() {
 }
 
 void QtDisksDialogTest::withoutSelectionTheButtonsDoNothing() {
+    testhelpers::CTemporaryDirectory directory;
+    const std::string image = directory.path + "/keep.disk";
+    QVERIFY(testhelpers::WriteBytes(image, testhelpers::DiskImageBytes("data")));
     SSlots disks(2);
+    QVERIFY(disks.owned[0]->Insert(image));
     CDisksDialog dialog(disks.pointers.data(), 2);
     int asked = 0;
     dialog.SetFilePicker([&](QWidget*) {
         ++asked;
         return QString("/nonexistent.disk");
     });
-    dialog.InsertIntoSelected();
-    dialog.EjectSelected();
+    // Opened as the user opens it: the list takes the focus, which makes its first row
+    // current without anybody choosing it.
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.activateWindow();
+    dialog.GetList().setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(dialog.GetList().hasFocus());
+    QVERIFY(dialog.GetList().selectedItems().isEmpty());
+    QCOMPARE(dialog.GetReadOnlyLabel().text(), QString("Read-only : "));
+    QCOMPARE(dialog.GetFileNameField().text(), QString());
+
+    dialog.findChild<QPushButton*>("ejectButton")->click();
+    dialog.findChild<QPushButton*>("insertButton")->click();
     QCOMPARE(asked, 0);
+    QVERIFY(disks.owned[0]->HasDisk());
+    QCOMPARE(Lines(dialog)[0], QString("0. [00] keep"));
 }
 
 void QtDisksDialogTest::aFailedInsertShowsTheErrorsAndLeavesTheSlotEmpty() {
