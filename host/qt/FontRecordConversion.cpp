@@ -21,12 +21,19 @@ int PixelSizeForCellHeight(const QFont& font, int cellHeight) {
 }
 } // namespace
 
+bool IsSmoothQuality(uint8_t quality) {
+    constexpr uint8_t kAntialiased = 4, kClearType = 5, kClearTypeNatural = 6;
+    return quality == kAntialiased || quality == kClearType || quality == kClearTypeNatural;
+}
+
 QFont FontFromRecord(const SFontRecord& record) {
     QFont font;
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setKerning(false);
     font.setHintingPreference(QFont::PreferFullHinting);
+    font.setStyleStrategy(IsSmoothQuality(record.quality) ? QFont::PreferAntialias
+                                                          : QFont::NoAntialias);
     const bool isDefaultFace = qm::EqualsNoCase(record.faceName, kDefaultFaceName);
     font.setFamily(isDefaultFace ? QString(kDefaultFaceFamily) : MachineToQString(record.faceName));
     if (isDefaultFace)
@@ -54,7 +61,5 @@ SFontRecord RecordFromFont(const QFont& font, const SFontRecord& previous, int d
         record.height = -static_cast<int32_t>(std::lround(font.pointSizeF() * dotsPerInch / 72.0));
     record.weight = font.weight();
     record.italic = font.italic() ? 1 : 0;
-    record.underline = font.underline() ? 1 : 0;
-    record.strikeOut = font.strikeOut() ? 1 : 0;
     return record;
 }

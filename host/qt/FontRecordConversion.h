@@ -12,6 +12,11 @@ inline constexpr const char* kDefaultFaceName = "Fixedsys";
 inline constexpr const char* kDefaultFaceFamily = "Terminus (TTF)";
 inline constexpr int kDefaultFacePixelSize = 16;
 
+// The record's quality: antialiased and the two sub-pixel qualities draw smoothed edges;
+// default, draft, proof and non-antialiased quality draw every pixel on or off, as the raster
+// faces they were made for.
+bool IsSmoothQuality(uint8_t quality);
+
 QFont FontFromRecord(const SFontRecord& record);
 // `previous` supplies what a Qt font does not carry (character set, precisions).
 SFontRecord RecordFromFont(const QFont& font, const SFontRecord& previous, int dotsPerInch);

@@ -3,10 +3,12 @@
 #include "host/qt/FontRecordConversion.h"
 #include "host/qt/QtText.h"
 
+#include <QCheckBox>
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QGroupBox>
 #include <QRawFont>
 #include <QWidget>
 
@@ -25,7 +27,8 @@ QColor ColourOf(uint32_t value) {
 // whatever the font's own advances, and no text shaping is needed for a run.
 class CQtFont : public CScreenFont {
 public:
-    explicit CQtFont(const QFont& base) : font(base), rawFont(QRawFont::fromFont(base)) {
+    CQtFont(const QFont& base, bool smooth)
+        : font(base), rawFont(QRawFont::fromFont(base)), smooth(smooth) {
         const QFontMetricsF metrics(font);
         cellWidth =
             std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QChar('X')))));
@@ -40,6 +43,7 @@ public:
     }
     QFont font;
     QRawFont rawFont;
+    bool smooth;
     std::array<quint32, 256> glyphs{};
     int cellWidth = 0;
     int cellHeight = 0;
@@ -68,7 +72,7 @@ void CQtScreenSurface::GetClientSize(int32_t& width, int32_t& height) {
 }
 
 std::unique_ptr<CScreenFont> CQtScreenSurface::CreateFont(const SFontRecord& record) {
-    return std::make_unique<CQtFont>(FontFromRecord(record));
+    return std::make_unique<CQtFont>(FontFromRecord(record), IsSmoothQuality(record.quality));
 }
 
 bool CQtScreenSurface::MeasureCell(const CScreenFont& font, int32_t& width, int32_t& height) {
@@ -132,6 +136,7 @@ void CQtScreenSurface::DrawRun(int32_t x, int32_t y, const uint8_t* characters, 
         runGlyphs[i] = qtFont.glyphs[characters[i]];
         runPositions[i] = QPointF(static_cast<qreal>(i) * cellWidth, 0);
     }
+    painter->setRenderHint(QPainter::TextAntialiasing, qtFont.smooth);
     QGlyphRun run;
     run.setRawFont(qtFont.rawFont);
     run.setRawData(runGlyphs.data(), runPositions.data(), count);
@@ -163,13 +168,29 @@ bool CQtScreenSurface::ChooseFont(SFontRecord& record) {
     if (fontChooser) {
         chosen = fontChooser(font, &widget);
     } else {
-        font = QFontDialog::getFont(&chosen, font, widget.window(), QString(),
-                                    QFontDialog::MonospacedFonts);
+        const std::unique_ptr<QFontDialog> dialog = MakeFontDialog(font, widget.window());
+        chosen = dialog->exec() == QDialog::Accepted;
+        if (chosen)
+            font = dialog->selectedFont();
     }
     if (!chosen)
         return false;
     record = RecordFromFont(font, record, widget.logicalDpiY());
     return true;
+}
+
+std::unique_ptr<QFontDialog> CQtScreenSurface::MakeFontDialog(const QFont& font, QWidget* parent) {
+    auto dialog = std::make_unique<QFontDialog>(font, parent);
+    dialog->setOptions(QFontDialog::MonospacedFonts | QFontDialog::DontUseNativeDialog);
+    // Underline and strike-out are the program's choice per cell, not the font's: the
+    // dialog offers face, style and size only.
+    for (QCheckBox* effect : dialog->findChildren<QCheckBox*>()) {
+        effect->setChecked(false);
+        effect->hide();
+        if (auto* group = qobject_cast<QGroupBox*>(effect->parentWidget()))
+            group->hide();
+    }
+    return dialog;
 }
 
 bool CQtScreenSurface::NeedsFullPaint() const {

@@ -12,6 +12,7 @@
 #include <QRect>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,6 +51,8 @@ public:
     const QImage& GetImage() const { return image; }
 
     void SetFontChooser(FontChooser chooser) { fontChooser = std::move(chooser); }
+    // The font dialog of the Font command: fixed-pitch faces, no underline or strike-out.
+    static std::unique_ptr<class QFontDialog> MakeFontDialog(const QFont& font, QWidget* parent);
 
 private:
     void EnsureImageSize();

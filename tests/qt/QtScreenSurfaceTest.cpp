@@ -6,6 +6,7 @@
 #include "host/qt/QtText.h"
 
 #include <QFontInfo>
+#include <QSet>
 #include <QTest>
 #include <QWidget>
 
@@ -46,6 +47,7 @@ private slots:
     void recordHeightsBecomePixelSizes();
     void chosenFontsBecomeRecords();
     void runsStayOnTheCellGridWithFractionalAdvances();
+    void fontQualityDecidesBetweenCrispAndSmoothEdges();
     void textCellsShowTheirColours();
     void graphicsPixelsKeepTheirColours();
     void cellCharactersShowControlCodesAsBlanks();
@@ -131,6 +133,39 @@ void QtScreenSurfaceTest::runsStayOnTheCellGridWithFractionalAdvances() {
         const QRect edges(column * cellWidth, 0, 2, cellHeight);
         QVERIFY2(!HasLightPixel(image, edges), qPrintable(QString::number(column)));
     }
+}
+
+void QtScreenSurfaceTest::fontQualityDecidesBetweenCrispAndSmoothEdges() {
+    // The colours of "000" drawn white on black: two for crisp pixels, many for smoothed ones.
+    auto colours = [](const char* face, uint8_t quality) {
+        SFontRecord record;
+        record.faceName = face;
+        record.height = -16;
+        record.quality = quality;
+        SSurfaceFixture f(200, 40);
+        auto font = f.surface.CreateFont(record);
+        int32_t cellWidth = 0, cellHeight = 0;
+        f.surface.MeasureCell(*font, cellWidth, cellHeight);
+        if (!f.surface.BeginDraw())
+            return -1;
+        f.surface.DrawRun(0, 0, reinterpret_cast<const uint8_t*>("000"), 3, cellWidth, cellHeight,
+                          *font, 0x00FFFFFF, 0);
+        f.surface.EndDraw();
+        const QImage& image = f.surface.GetImage();
+        QSet<QRgb> seen;
+        for (int y = 0; y < cellHeight; ++y)
+            for (int x = 0; x < 3 * cellWidth; ++x)
+                seen.insert(image.pixel(x, y));
+        return static_cast<int>(seen.size());
+    };
+    // Default, draft, proof and non-antialiased quality: the default face and a scalable one.
+    for (uint8_t quality : {0, 1, 2, 3}) {
+        QCOMPARE(colours("Fixedsys", quality), 2);
+        QCOMPARE(colours("DejaVu Sans Mono", quality), 2);
+    }
+    // Antialiased and the sub-pixel qualities smooth the edges.
+    for (uint8_t quality : {4, 5, 6})
+        QVERIFY2(colours("DejaVu Sans Mono", quality) > 4, qPrintable(QString::number(quality)));
 }
 
 void QtScreenSurfaceTest::textCellsShowTheirColours() {
