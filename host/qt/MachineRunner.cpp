@@ -11,7 +11,7 @@ CMachineRunner::CMachineRunner(CRunLoop::MessageSink onMessage, QObject* parent)
 
 void CMachineRunner::SetKernel(CKernel* kernel) {
     loop.SetKernel(kernel);
-    if (kernel)
+    if (kernel && !IsHeld())
         turnTimer.start();
     else
         turnTimer.stop();
@@ -19,13 +19,25 @@ void CMachineRunner::SetKernel(CKernel* kernel) {
 
 void CMachineRunner::Wake() {
     loop.Wake();
-    if (loop.GetKernel() && !turnTimer.isActive())
+    if (loop.GetKernel() && !IsHeld() && !turnTimer.isActive())
         turnTimer.start();
+}
+
+void CMachineRunner::Hold() {
+    ++holds;
+    turnTimer.stop();
+}
+
+void CMachineRunner::Release() {
+    if (holds == 0)
+        return;
+    if (--holds == 0)
+        Wake();
 }
 
 void CMachineRunner::RunTurn() {
     // A slice that opened a modal loop must not be re-entered from inside it.
-    if (inTurn)
+    if (inTurn || IsHeld())
         return;
     inTurn = true;
     const uint64_t deadline = MonotonicNanoseconds() + kTurnNanoseconds;
@@ -37,4 +49,6 @@ void CMachineRunner::RunTurn() {
     inTurn = false;
     if (loop.ShouldWait())
         turnTimer.stop();
+    if (turnObserver)
+        turnObserver();
 }

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 
 class CMachineRunner : public QObject {
     Q_OBJECT
@@ -26,6 +27,14 @@ public:
     CKernel* GetKernel() const { return loop.GetKernel(); }
     // Something happened that the program may want to see: give it at least one slice.
     void Wake();
+    // While the window is in a modal loop (a menu, a dialog, a message box) the processor
+    // stands still, as it does where the program's own loop is the window's message loop.
+    // Holds nest; events still queue and the program sees them once the last hold ends.
+    void Hold();
+    void Release();
+    bool IsHeld() const { return holds > 0; }
+    // Called after every turn, for the window to follow what the program did to the screen.
+    void SetTurnObserver(std::function<void()> observer) { turnObserver = std::move(observer); }
     // Whether a turn is scheduled (the program runs or has to look at an event).
     bool IsScheduled() const { return turnTimer.isActive(); }
     // One turn now, as the event loop would run it.
@@ -38,5 +47,7 @@ private:
     CRunLoop::MessageSink onMessage;
     QTimer turnTimer;
     bool inTurn = false;
+    int holds = 0;
     uint64_t slices = 0;
+    std::function<void()> turnObserver;
 };

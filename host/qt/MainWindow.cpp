@@ -9,14 +9,20 @@
 #include "host/qt/ScreenWidget.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QStyleHints>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +43,36 @@ QIcon MakeIcon() {
     return QIcon(pixmap);
 }
 
+// What the window fits to: mode, width, height and, in text mode, the cell.
+std::array<int32_t, 5> ScreenShape(const CScreen& screen) {
+    std::array<int32_t, 5> shape{};
+    screen.GetMode(shape[0], shape[1], shape[2]);
+    if (!screen.GetCellSize(shape[3], shape[4]))
+        shape[3] = shape[4] = 0;
+    return shape;
+}
+
+// The client size that shows the whole screen, and the smallest one that does not cut it:
+// the text grid, or the picture at the enlargement the client area gives now (at least one
+// window pixel per pixel, and at least one per pixel for the smallest).
+bool ScreenContentSize(const CScreen& screen, const QSize& client, QSize& wanted, QSize& minimum) {
+    const std::array<int32_t, 5> shape = ScreenShape(screen);
+    const int width = shape[1], height = shape[2];
+    if (shape[0] == kScreenText && shape[3] > 0 && shape[4] > 0) {
+        wanted = minimum = QSize(width * shape[3], height * shape[4]);
+        return true;
+    }
+    if (shape[0] == kScreenGraphics && width > 0 && height > 0) {
+        const int fit = std::max(1, std::min(client.width() / width, client.height() / height));
+        // Scale and gap together, as the screen lays the picture out.
+        const int pitch = std::min(fit, 9);
+        wanted = QSize(width * pitch, height * pitch);
+        minimum = QSize(width, height);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string& commandLine)
@@ -53,6 +89,8 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
     resize(screenWidget->sizeHint().width(),
            screenWidget->sizeHint().height() + menuBar()->sizeHint().height());
     screenWidget->setFocus();
+    // A program that changes the screen's mode gets a window that shows all of it.
+    runner.SetTurnObserver([this] { FollowScreenShape(); });
 
     // The desktop's wheel setting changed: the mouse scrolls by the new number of lines.
     connect(QGuiApplication::styleHints(), &QStyleHints::wheelScrollLinesChanged, this, [this] {
@@ -85,7 +123,11 @@ void CMainWindow::BuildMenus() {
     auto addAction = [this](QMenu* menu, const char* text, const char* name, auto slot) {
         QAction* action = menu->addAction(text);
         action->setObjectName(name);
-        connect(action, &QAction::triggered, this, slot);
+        // The menu session is over before the command opens a dialog of its own.
+        connect(action, &QAction::triggered, this, [this, slot] {
+            EndMenuSession();
+            (this->*slot)();
+        });
         return action;
     };
     QMenu* file = menuBar()->addMenu("&File");
@@ -102,10 +144,31 @@ void CMainWindow::BuildMenus() {
 }
 
 // An open menu keeps the user busy with the window: the program hears of it as it would of
-// a dialog.
+// a dialog, once per menu session.
 void CMainWindow::WatchModalMenu(QMenu* menu) {
-    connect(menu, &QMenu::aboutToShow, this, [this] { NotifyActivity(0); });
-    connect(menu, &QMenu::aboutToHide, this, [this] { NotifyActivity(1); });
+    connect(menu, &QMenu::aboutToShow, this, &CMainWindow::BeginMenuSession);
+    // Sliding to the next menu of the bar hides this one first: look again once the next
+    // one had its chance to open.
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (!QApplication::activePopupWidget())
+                EndMenuSession();
+        });
+    });
+}
+
+void CMainWindow::BeginMenuSession() {
+    if (inMenuSession)
+        return;
+    inMenuSession = true;
+    NotifyActivity(0);
+}
+
+void CMainWindow::EndMenuSession() {
+    if (!inMenuSession)
+        return;
+    inMenuSession = false;
+    NotifyActivity(1);
 }
 
 QAction* CMainWindow::GetAction(const char* objectName) const {
@@ -119,6 +182,7 @@ void CMainWindow::StartMachine() {
     runner.SetKernel(machine ? machine->kernel : nullptr);
     GetSurface().RequestFullPaint();
     screenWidget->update();
+    FollowScreenShape();
 }
 
 void CMainWindow::StopMachine() {
@@ -147,6 +211,10 @@ bool CMainWindow::ConfirmExit() {
 }
 
 void CMainWindow::NotifyActivity(uint32_t flag) {
+    if (flag == 0)
+        runner.Hold();
+    else
+        runner.Release();
     CMachine* machine = GetMachine();
     if (!machine || !machine->kernel)
         return;
@@ -160,6 +228,35 @@ void CMainWindow::PostTimer(uint32_t id) {
         return;
     machine->kernel->PostTimerEvent(id);
     runner.Wake();
+}
+
+void CMainWindow::FollowScreenShape() {
+    CMachine* machine = GetMachine();
+    if (machine && machine->screen && ScreenShape(*machine->screen) != fittedShape)
+        FitWindowToScreen();
+}
+
+void CMainWindow::FitWindowToScreen() {
+    CMachine* machine = GetMachine();
+    if (!machine || !machine->screen)
+        return;
+    fittedShape = ScreenShape(*machine->screen);
+    QSize wanted, minimum;
+    if (!ScreenContentSize(*machine->screen, screenWidget->size(), wanted, minimum))
+        return;
+    // Menu bar and whatever else surrounds the screen, as the layout places it now.
+    if (layout())
+        layout()->activate();
+    const QSize chrome = size() - screenWidget->size();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize room = screen()->availableGeometry().size() - frame - chrome;
+    screenWidget->setMinimumSize(minimum.boundedTo(room));
+    // The window's own minimum follows the new one before the window may shrink to it.
+    if (layout())
+        layout()->activate();
+    if (isMaximized() || isFullScreen())
+        return;
+    resize(wanted.boundedTo(room) + chrome);
 }
 
 void CMainWindow::Reset() {
@@ -178,6 +275,7 @@ void CMainWindow::ChooseFont() {
         return;
     NotifyActivity(0);
     machine->screen->ChooseScreenFont();
+    FitWindowToScreen();
     NotifyActivity(1);
 }
 

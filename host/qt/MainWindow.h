@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,8 +39,12 @@ public:
     void SetStatusTitle(const std::string& message);
     // The exit question; true without asking after -noask.
     bool ConfirmExit();
-    // Tells the program whether the window is in a modal loop (0) or back (1).
+    // Tells the program whether the window is in a modal loop (0) or back (1); the
+    // processor stands still in between.
     void NotifyActivity(uint32_t flag);
+    // Sizes the window so that its client area shows the whole screen (within the desktop's
+    // free area), and keeps it from being made smaller than that.
+    void FitWindowToScreen();
 
     // The menu commands.
     void Reset();
@@ -69,6 +74,12 @@ private:
     void BuildMenus();
     void PostTimer(uint32_t id);
     void WatchModalMenu(class QMenu* menu);
+    // One menu session, from the first menu opened to the last one closed, however many
+    // menus the user slides through.
+    void BeginMenuSession();
+    void EndMenuSession();
+    // The screen's mode, size or cell changed since the window last fitted it.
+    void FollowScreenShape();
 
     CHostTimers timers;
     CQtPlatform platform{timers};
@@ -76,5 +87,8 @@ private:
     CScreenWidget* screenWidget;
     std::unique_ptr<CMachineHost> host;
     bool askOnExit;
+    bool inMenuSession = false;
+    // Mode, width, height, cell width and cell height the window was last fitted to.
+    std::array<int32_t, 5> fittedShape{};
     CDisksDialog::FilePicker diskFilePicker;
 };

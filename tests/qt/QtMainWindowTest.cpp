@@ -11,11 +11,16 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QFontDialog>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 using qttest::CWindowFixture;
 using SEvent = CWindowFixture::SEvent;
@@ -58,6 +63,39 @@ start:  WAIT
 flag:   .db     0
 )";
 
+// Never waits: the processor runs whenever the window lets it.
+const char* const kBusyProgram = "start: JMP start\n";
+
+// Switches to a 40 x 10 text screen at the first typed character, then to 320 x 200
+// graphics at the second.
+const char* const kModeOnKeyProgram = R"(
+        MOV.32  #stack, sp
+        CALL    next_key
+        MOV.16  #GROUP_SCREEN | SCREEN_SET_MODE << 8, r0
+        MOV.8   #MODE_TEXT, r2
+        MOV.32  #40, r8
+        MOV.32  #10, r12
+        SYS
+        CALL    next_key
+        MOV.16  #GROUP_SCREEN | SCREEN_SET_MODE << 8, r0
+        MOV.8   #MODE_GRAPHICS, r2
+        MOV.32  #320, r8
+        MOV.32  #200, r12
+        SYS
+done:   WAIT
+        JMP     done
+next_key:
+        WAIT
+        GETEVENT
+        NE.16   r0, #EVENT_KEYBOARD | KIND_CHAR << 8, [flag]
+        JNZ.8   next_key, [flag]
+        RET
+flag:   .db     0
+        .align  4
+        .fill   256
+stack:
+)";
+
 // Counts the pixels of a colour in a rectangle of an image.
 int CountPixels(const QImage& image, const QRect& area, QColor colour) {
     int count = 0;
@@ -82,6 +120,9 @@ private slots:
     void failedStartShowsTheErrorAndLeavesABlackWindow();
     void exitQuestionAnsweredNoKeepsTheMachine();
     void hostTimersPostTimerEventsAndEndWithTheMachine();
+    void modalLoopsHoldTheProcessorWithOneActivityPairEach();
+    void fontDialogOffersNoUnderlineOrStrikeOut();
+    void windowFollowsTheScreenAndKeepsItWhole();
 };
 
 void QtMainWindowTest::keyPressReachesTheProgramAsEvents() {
@@ -311,6 +352,113 @@ start:  WAIT
     QCOMPARE(events.front().dword4, 7u);
     f.window->GetAction("actionReset")->trigger();
     QCOMPARE(f.window->GetTimers().GetCount(), size_t(0));
+}
+
+void QtMainWindowTest::modalLoopsHoldTheProcessorWithOneActivityPairEach() {
+    CWindowFixture f(kBusyProgram);
+    CMachineRunner& runner = f.window->GetRunner();
+    QTRY_VERIFY(runner.GetSliceCount() > 0);
+    QMenuBar* bar = f.window->menuBar();
+    const QList<QAction*> menus = bar->actions();
+    QVERIFY(menus.size() >= 2);
+
+    // Open File and slide to Settings: one session, and the processor stands still in it.
+    bar->setActiveAction(menus[0]);
+    QTRY_COMPARE(QApplication::activePopupWidget(), menus[0]->menu());
+    const uint64_t atOpen = runner.GetSliceCount();
+    bar->setActiveAction(menus[1]);
+    QTRY_COMPARE(QApplication::activePopupWidget(), menus[1]->menu());
+    QTest::qWait(50);
+    QCOMPARE(runner.GetSliceCount(), atOpen);
+    menus[1]->menu()->close();
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    QTRY_VERIFY(runner.GetSliceCount() > atOpen);
+
+    // A modal dialog holds it too.
+    uint64_t inDialog[2] = {0, 1};
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        inDialog[0] = runner.GetSliceCount();
+        QTest::qWait(50);
+        inDialog[1] = runner.GetSliceCount();
+        if (box)
+            box->accept();
+    });
+    f.window->GetAction("actionAbout")->trigger();
+    QCOMPARE(inDialog[1], inDialog[0]);
+    QTRY_VERIFY(runner.GetSliceCount() > inDialog[1]);
+
+    std::vector<SEvent> events = f.TakeEvents();
+    std::erase_if(events, [](const SEvent& e) { return e.group != 1; });
+    const std::vector<SEvent> expected = {{1, 1, 0, 0}, {1, 1, 1, 0}, {1, 1, 0, 0}, {1, 1, 1, 0}};
+    QCOMPARE(qttest::Describe(events), qttest::Describe(expected));
+}
+
+void QtMainWindowTest::fontDialogOffersNoUnderlineOrStrikeOut() {
+    CWindowFixture f(qttest::kEventSinkProgram);
+    int effects = 0, shownEffects = -1;
+    bool monospaced = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        const QList<QCheckBox*> boxes = dialog->findChildren<QCheckBox*>();
+        effects = static_cast<int>(boxes.size());
+        shownEffects = static_cast<int>(
+            std::count_if(boxes.begin(), boxes.end(), [](QCheckBox* b) { return b->isVisible(); }));
+        monospaced = dialog->testOption(QFontDialog::MonospacedFonts);
+        dialog->reject();
+    });
+    const SFontRecord before = f.Machine()->screen->GetFontRecord();
+    f.window->GetAction("actionFont")->trigger();
+    QVERIFY(effects >= 2); // the dialog has them, hidden
+    QCOMPARE(shownEffects, 0);
+    QVERIFY(monospaced);
+    QVERIFY(f.Machine()->screen->GetFontRecord() == before);
+}
+
+void QtMainWindowTest::windowFollowsTheScreenAndKeepsItWhole() {
+    CWindowFixture f(kModeOnKeyProgram);
+    f.Settle();
+    auto chooseFont = [&](int pixels) {
+        f.window->GetSurface().SetFontChooser([pixels](QFont& font, QWidget*) {
+            font = QFont("DejaVu Sans Mono");
+            font.setPixelSize(pixels);
+            return true;
+        });
+        f.window->GetAction("actionFont")->trigger();
+    };
+    auto grid = [&](int columns, int rows) {
+        int32_t cellWidth = 0, cellHeight = 0;
+        f.Machine()->screen->GetCellSize(cellWidth, cellHeight);
+        return QSize(columns * cellWidth, rows * cellHeight);
+    };
+    // A smaller font: the window shrinks to the text, and no further.
+    chooseFont(12);
+    const QSize small = grid(80, 25);
+    QTRY_COMPARE(f.Screen().size(), small);
+    QCOMPARE(f.Screen().minimumSize(), small);
+    f.window->resize(200, 150);
+    QTest::qWait(20);
+    QVERIFY(f.Screen().width() >= small.width() && f.Screen().height() >= small.height());
+
+    // A font too large for the desktop: the window takes the desktop's free area.
+    chooseFont(40);
+    const QRect available = f.window->screen()->availableGeometry();
+    QTRY_VERIFY(f.Screen().width() > small.width());
+    QVERIFY(f.window->frameGeometry().width() <= available.width());
+    QVERIFY(f.window->frameGeometry().height() <= available.height());
+    QVERIFY(f.Screen().minimumWidth() <= available.width());
+
+    // The program changes the mode: the window follows.
+    chooseFont(12);
+    QTest::keyClick(&f.Screen(), Qt::Key_Space);
+    QTRY_COMPARE(f.Screen().size(), grid(40, 10));
+    QTest::keyClick(&f.Screen(), Qt::Key_Space);
+    QTRY_COMPARE(f.Screen().minimumSize(), QSize(320, 200));
+    int32_t x, y, width, height;
+    f.Machine()->screen->GetPictureLayout(x, y, width, height);
+    QCOMPARE(f.Screen().size(), QSize(width, height));
 }
 
 QTEST_MAIN(QtMainWindowTest)
