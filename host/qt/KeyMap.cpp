@@ -2,9 +2,89 @@
 
 #include <Qt>
 
+#include <array>
 #include <unordered_map>
 
 namespace {
+
+// Punctuation codes of the keys that MakeLayout takes one by one (the rows below give the
+// others as escapes: 0xBA, 0xBC, 0xBE, 0xBF and these).
+constexpr uint8_t kOemPlus = 0xBB, kOemMinus = 0xBD, kOem3 = 0xC0, kOem4 = 0xDB, kOem5 = 0xDC,
+                  kOem6 = 0xDD, kOem7 = 0xDE, kOem8 = 0xDF, kOem102 = 0xE2;
+
+// The main block, key by key in this order: the key left of 1; the digit row with the two
+// keys after it; the row from Q with two after it; the row from A with the two after it and
+// the key that is right of them or above Return; the key right of the left Shift; the row
+// from Z with the three after it.
+constexpr size_t kMainBlockKeys = 48;
+using LayoutCodes = std::array<uint8_t, kMainBlockKeys>;
+
+// X keycodes (evdev codes + 8, the PC scan codes + 8) of those keys, in the same order.
+constexpr std::array<uint8_t, kMainBlockKeys> kMainBlockKeycodes = {
+    49,                                             // left of 1
+    10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, // 1 .. 0 and two
+    24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, // Q row
+    38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 51, // A row
+    94,                                             // right of the left Shift
+    52, 53, 54, 55, 56, 57, 58, 59, 60, 61,         // Z row
+};
+
+// The letters of a row and the codes of its other keys, in the order above.
+constexpr LayoutCodes MakeLayout(uint8_t left, uint8_t afterDigits1, uint8_t afterDigits2,
+                                 const char (&rowQ)[13], const char (&rowA)[13], uint8_t leftShift,
+                                 const char (&rowZ)[11]) {
+    LayoutCodes codes{};
+    size_t i = 0;
+    codes[i++] = left;
+    for (const char digit : {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0'})
+        codes[i++] = static_cast<uint8_t>(digit);
+    codes[i++] = afterDigits1;
+    codes[i++] = afterDigits2;
+    for (size_t k = 0; k < 12; ++k)
+        codes[i++] = static_cast<uint8_t>(rowQ[k]);
+    for (size_t k = 0; k < 12; ++k)
+        codes[i++] = static_cast<uint8_t>(rowA[k]);
+    codes[i++] = leftShift;
+    for (size_t k = 0; k < 10; ++k)
+        codes[i++] = static_cast<uint8_t>(rowZ[k]);
+    return codes;
+}
+
+// Rows as text: letters stand for themselves, the other keys are escapes of their codes.
+// US, UK, French, German, Spanish, Italian, and the Nordic layouts (Swedish, Finnish,
+// Norwegian, Danish), which share their codes.
+constexpr std::array<LayoutCodes, 7> kLayouts = {
+    MakeLayout(kOem3, kOemMinus, kOemPlus, "QWERTYUIOP\xDB\xDD", "ASDFGHJKL\xBA\xDE\xDC", kOem102,
+               "ZXCVBNM\xBC\xBE\xBF"),
+    MakeLayout(kOem8, kOemMinus, kOemPlus, "QWERTYUIOP\xDB\xDD", "ASDFGHJKL\xBA\xC0\xDE", kOem5,
+               "ZXCVBNM\xBC\xBE\xBF"),
+    MakeLayout(kOem7, kOem4, kOemPlus, "AZERTYUIOP\xDD\xBA", "QSDFGHJKLM\xC0\xDC", kOem102,
+               "WXCVBN\xBC\xBE\xBF\xDF"),
+    MakeLayout(kOem5, kOem4, kOem6, "QWERTZUIOP\xBA\xBB", "ASDFGHJKL\xC0\xDE\xBF", kOem102,
+               "YXCVBNM\xBC\xBE\xBD"),
+    MakeLayout(kOem5, kOem4, kOem6, "QWERTYUIOP\xBA\xBB", "ASDFGHJKL\xC0\xDE\xBF", kOem102,
+               "ZXCVBNM\xBC\xBE\xBD"),
+    MakeLayout(kOem5, kOem4, kOem6, "QWERTYUIOP\xBA\xBB", "ASDFGHJKL\xC0\xDE\xBF", kOem102,
+               "ZXCVBNM\xBC\xBE\xBD"),
+    MakeLayout(kOem5, kOemPlus, kOem4, "QWERTYUIOP\xDD\xBA", "ASDFGHJKL\xC0\xDE\xBF", kOem102,
+               "ZXCVBNM\xBC\xBE\xBD"),
+};
+
+// Index of an X keycode in the main block, or -1.
+int MainBlockIndex(uint32_t keycode) {
+    static const std::array<int8_t, 256> index = [] {
+        std::array<int8_t, 256> made{};
+        made.fill(-1);
+        for (size_t i = 0; i < kMainBlockKeys; ++i)
+            made[kMainBlockKeycodes[i]] = static_cast<int8_t>(i);
+        return made;
+    }();
+    return keycode < index.size() ? index[keycode] : -1;
+}
+
+bool IsLetterCode(uint8_t code) {
+    return code >= 'A' && code <= 'Z';
+}
 
 const std::unordered_map<int, uint32_t>& KeyTable() {
     static const std::unordered_map<int, uint32_t> table = {
@@ -120,6 +200,61 @@ uint32_t KeypadKey(int qtKey) {
 }
 
 } // namespace
+
+EKeyboardLayout LayoutFromXkbName(std::string_view name) {
+    // A variant may follow in parentheses: "de(nodeadkeys)".
+    name = name.substr(0, name.find('('));
+    static const std::unordered_map<std::string_view, EKeyboardLayout> names = {
+        {"us", EKeyboardLayout::kUs},      {"gb", EKeyboardLayout::kUk},
+        {"uk", EKeyboardLayout::kUk},      {"ie", EKeyboardLayout::kUk},
+        {"fr", EKeyboardLayout::kFrench},  {"de", EKeyboardLayout::kGerman},
+        {"at", EKeyboardLayout::kGerman},  {"es", EKeyboardLayout::kSpanish},
+        {"it", EKeyboardLayout::kItalian}, {"se", EKeyboardLayout::kNordic},
+        {"fi", EKeyboardLayout::kNordic},  {"no", EKeyboardLayout::kNordic},
+        {"dk", EKeyboardLayout::kNordic},
+    };
+    const auto found = names.find(name);
+    return found == names.end() ? EKeyboardLayout::kOther : found->second;
+}
+
+EKeyboardLayout LayoutFromXkbRules(std::string_view property, uint32_t group) {
+    // Skip rules and model.
+    for (int field = 0; field < 2; ++field) {
+        const size_t end = property.find('\0');
+        if (end == std::string_view::npos)
+            return EKeyboardLayout::kOther;
+        property.remove_prefix(end + 1);
+    }
+    std::string_view layouts = property.substr(0, property.find('\0'));
+    // Group g names the g-th layout; a group beyond the list wraps, as X wraps it.
+    size_t count = 1;
+    for (const char c : layouts)
+        count += c == ',' ? 1 : 0;
+    for (uint32_t skip = group % count; skip > 0; --skip)
+        layouts.remove_prefix(layouts.find(',') + 1);
+    return LayoutFromXkbName(layouts.substr(0, layouts.find(',')));
+}
+
+uint32_t VirtualKeyAtPosition(uint32_t scanCode, EKeyboardLayout layout, int qtKey) {
+    const int index = MainBlockIndex(scanCode);
+    if (index < 0)
+        return 0;
+    if (layout != EKeyboardLayout::kOther)
+        return kLayouts[static_cast<size_t>(layout)][static_cast<size_t>(index)];
+    // Another layout: its Latin letters where it has them, a US key's code elsewhere.
+    const uint8_t us = kLayouts[0][static_cast<size_t>(index)];
+    if (IsLetterCode(us) && qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
+        return static_cast<uint32_t>(qtKey);
+    return us;
+}
+
+uint32_t VirtualKeyForKey(uint32_t scanCode, EKeyboardLayout layout, int qtKey, bool keypad) {
+    if (!keypad) {
+        if (const uint32_t code = VirtualKeyAtPosition(scanCode, layout, qtKey))
+            return code;
+    }
+    return VirtualKeyFromQt(qtKey, keypad);
+}
 
 uint32_t VirtualKeyFromQt(int qtKey, bool keypad) {
     if (keypad) {

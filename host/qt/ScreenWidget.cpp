@@ -8,7 +8,9 @@
 #include "host/qt/MachineRunner.h"
 #include "host/qt/QtPlatform.h"
 #include "host/qt/QtText.h"
+#include "host/qt/X11KeyboardLayout.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -20,13 +22,31 @@
 
 CScreenWidget::CScreenWidget(MachineAccess machine, CQtPlatform& platform, CMachineRunner& runner,
                              QWidget* parent)
-    : QWidget(parent), machine(std::move(machine)), platform(platform), runner(runner) {
+    : QWidget(parent), machine(std::move(machine)), platform(platform), runner(runner),
+      layoutSource(&CurrentX11Layout) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     // Everything is painted from our own image.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setAttribute(Qt::WA_InputMethodEnabled, false);
+    // Dead keys and compose sequences arrive composed, through the input method.
+    setAttribute(Qt::WA_InputMethodEnabled, true);
+}
+
+QVariant CScreenWidget::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImHints:
+        // Keys are the program's: no predictions, no corrections, no on-screen keyboard's
+        // guesses.
+        return static_cast<int>(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase |
+                                Qt::ImhPreferLatin);
+    case Qt::ImCursorRectangle:
+        return QRect(0, 0, 1, 1);
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
 }
 
 uint32_t CScreenWidget::MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
@@ -74,30 +94,81 @@ void CScreenWidget::resizeEvent(QResizeEvent* event) {
     }
 }
 
+namespace {
+// Keys are told apart by their place; events without one (synthetic ones) by their Qt key.
+uint32_t KeyIdentity(const QKeyEvent& event) {
+    const uint32_t scanCode = event.nativeScanCode();
+    return scanCode != 0 ? scanCode : 0x80000000u | static_cast<uint32_t>(event.key());
+}
+} // namespace
+
+uint32_t CScreenWidget::PressCode(const QKeyEvent& event) {
+    const uint32_t identity = KeyIdentity(event);
+    const auto held = heldKeys.find(identity);
+    if (held != heldKeys.end())
+        return held->second;
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    const EKeyboardLayout layout =
+        layoutSource ? layoutSource(event.nativeModifiers()) : EKeyboardLayout::kOther;
+    const uint32_t code = VirtualKeyForKey(event.nativeScanCode(), layout, event.key(), keypad);
+    if (code != 0)
+        heldKeys.emplace(identity, code);
+    return code;
+}
+
+uint32_t CScreenWidget::ReleaseCode(const QKeyEvent& event, bool& pressWasSeen) {
+    const auto held = heldKeys.find(KeyIdentity(event));
+    pressWasSeen = held != heldKeys.end();
+    if (pressWasSeen) {
+        const uint32_t code = held->second;
+        heldKeys.erase(held);
+        return code;
+    }
+    // The input method kept the press (a dead key, the last key of a composed character):
+    // the key still goes down and up, by its place.
+    const EKeyboardLayout layout =
+        layoutSource ? layoutSource(event.nativeModifiers()) : EKeyboardLayout::kOther;
+    return VirtualKeyAtPosition(event.nativeScanCode(), layout, event.key());
+}
+
+void CScreenWidget::PostKey(uint32_t virtualKey, bool down) {
+    platform.KeyChanged(virtualKey, down);
+    CMachine* current = machine();
+    if (current && current->keyboard)
+        current->keyboard->Key(down ? 0 : 1, virtualKey);
+}
+
+// Characters the machine's code page cannot hold are not sent.
+void CScreenWidget::PostText(const QString& text) {
+    CMachine* current = machine();
+    if (!current || !current->keyboard)
+        return;
+    for (const char c : QStringToMachine(text))
+        current->keyboard->Character(static_cast<uint8_t>(c));
+}
+
 void CScreenWidget::ForwardKey(QKeyEvent* event, bool down) {
     // A held key repeats its presses only.
     if (!down && event->isAutoRepeat())
         return;
-    const bool keypad = event->modifiers().testFlag(Qt::KeypadModifier);
-    const uint32_t virtualKey = VirtualKeyFromQt(event->key(), keypad);
-    if (virtualKey != 0)
-        platform.KeyChanged(virtualKey, down);
-    // Alt and what is typed with it belong to the window (menu access), as system keys do.
+    bool pressWasSeen = true;
+    const uint32_t virtualKey = down ? PressCode(*event) : ReleaseCode(*event, pressWasSeen);
+    // Alt and what is typed with it belong to the window (menu access), as system keys do;
+    // the key state still follows them.
     if (event->key() == Qt::Key_Alt || event->modifiers().testFlag(Qt::AltModifier)) {
+        if (virtualKey != 0)
+            platform.KeyChanged(virtualKey, down);
         event->ignore();
         return;
     }
-    CMachine* current = machine();
-    CKeyboard* keyboard = current ? current->keyboard : nullptr;
-    if (!keyboard)
-        return;
-    if (virtualKey != 0)
-        keyboard->Key(down ? 0 : 1, virtualKey);
-    // Delete makes no character, whatever text the desktop attaches to it.
-    if (down && virtualKey != kVkDelete) {
-        for (const char c : QStringToMachine(event->text()))
-            keyboard->Character(static_cast<uint8_t>(c));
+    if (virtualKey != 0) {
+        if (!pressWasSeen)
+            PostKey(virtualKey, true);
+        PostKey(virtualKey, down);
     }
+    // Delete makes no character, whatever text the desktop attaches to it.
+    if (down && virtualKey != kVkDelete)
+        PostText(event->text());
     runner.Wake();
 }
 
@@ -109,8 +180,17 @@ void CScreenWidget::keyReleaseEvent(QKeyEvent* event) {
     ForwardKey(event, false);
 }
 
+void CScreenWidget::inputMethodEvent(QInputMethodEvent* event) {
+    if (!event->commitString().isEmpty()) {
+        PostText(event->commitString());
+        runner.Wake();
+    }
+    event->accept();
+}
+
 void CScreenWidget::focusOutEvent(QFocusEvent* event) {
     platform.ReleaseAllKeys();
+    heldKeys.clear();
     QWidget::focusOutEvent(event);
 }
 

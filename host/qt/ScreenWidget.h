@@ -2,12 +2,14 @@
 // characters, mouse moves, buttons and the wheel to the current machine's input devices.
 #pragma once
 
+#include "host/qt/KeyMap.h"
 #include "host/qt/QtScreenSurface.h"
 
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <unordered_map>
 
 class CMachine;
 class CMachineRunner;
@@ -17,12 +19,18 @@ class CScreenWidget : public QWidget {
     Q_OBJECT
 public:
     using MachineAccess = std::function<CMachine*()>;
+    // The keyboard layout for a key event with this native modifier state.
+    using LayoutSource = std::function<EKeyboardLayout(uint32_t nativeModifiers)>;
 
     CScreenWidget(MachineAccess machine, CQtPlatform& platform, CMachineRunner& runner,
                   QWidget* parent = nullptr);
 
     CQtScreenSurface& GetSurface() { return surface; }
     QSize sizeHint() const override { return {640, 400}; }
+
+    // Where the layout comes from: the X server unless told otherwise (tests).
+    void SetLayoutSource(LayoutSource source) { layoutSource = std::move(source); }
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
     // The MK_ flag word of mouse events for these buttons and modifiers.
     static uint32_t MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
@@ -32,6 +40,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    // Text composed from dead keys and compose sequences.
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -43,6 +53,12 @@ protected:
 
 private:
     void ForwardKey(QKeyEvent* event, bool down);
+    // The code of a key going down (the one of its first press while it repeats) or up (the
+    // one its press got). 0 for keys without a code.
+    uint32_t PressCode(const QKeyEvent& event);
+    uint32_t ReleaseCode(const QKeyEvent& event, bool& pressWasSeen);
+    void PostKey(uint32_t virtualKey, bool down);
+    void PostText(const QString& text);
     void ForwardButton(QMouseEvent* event, uint32_t action);
     // The machine's mouse and screen when both exist, and the point in screen coordinates.
     bool MapPoint(const QPointF& position, int32_t& x, int32_t& y) const;
@@ -51,4 +67,8 @@ private:
     CQtPlatform& platform;
     CMachineRunner& runner;
     CQtScreenSurface surface{*this};
+    LayoutSource layoutSource;
+    // The keys that are down, by native scan code (or Qt key when there is none), with the
+    // code their press sent.
+    std::unordered_map<uint32_t, uint32_t> heldKeys;
 };
