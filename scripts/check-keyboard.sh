@@ -8,8 +8,8 @@
 # ^ up, = character, with the code in hex and the character itself) and writes it to the
 # data disk in slot 1, four bytes an event: kind, down or up, the code's low 16 bits. For
 # each layout the script types with xdotool (every key of the main block, shifted digits
-# with Shift let go before the key, dead keys and a compose sequence), closes the window,
-# reads the disk and compares the events with the expected ones. A screenshot of each run is
+# with Shift let go before the key, a dead key and the letter it composes with), closes the
+# window, reads the disk and compares the events with the expected ones. A screenshot of each run is
 # left as keyboard-LAYOUT.png in the work directory it prints. Not part of `make test`: it
 # needs xvfb, xdotool, x11-xkb-utils and imagemagick.
 set -euo pipefail
@@ -116,7 +116,9 @@ display=99
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
   display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Without -noreset the server resets when its last client leaves, and so forgets the layout
+# setxkbmap gave it as soon as setxkbmap ends.
+Xvfb ":$display" -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do
   [ -e "/tmp/.X11-unix/X$display" ] && break
@@ -129,9 +131,11 @@ export DISPLAY=":$display"
 # with the code in hex.
 main_block_us="grave 1 2 3 4 5 6 7 8 9 0 minus equal q w e r t y u i o p bracketleft
   bracketright a s d f g h j k l semicolon apostrophe backslash z x c v b n m comma period slash"
+# (Not the keys of $ and <: xdotool finds their characters first on other keys with AltGr;
+# the unit tests cover those two places.)
 main_block_fr="twosuperior ampersand eacute quotedbl apostrophe parenleft minus egrave
-  underscore ccedilla agrave parenright equal a z e r t y u i o p dollar q s d f g h j k l m
-  ugrave asterisk less w x c v b n comma semicolon colon exclam"
+  underscore ccedilla agrave parenright equal a z e r t y u i o p q s d f g h j k l m
+  ugrave asterisk w x c v b n comma semicolon colon exclam"
 main_block_de="1 2 3 4 5 6 7 8 9 0 ssharp q w e r t z u i o p udiaeresis plus a s d f g h j k
   l odiaeresis adiaeresis numbersign less y x c v b n m comma period minus"
 
@@ -153,8 +157,8 @@ expected_us() {
 }
 expected_fr() {
   expect_keys DE B2 31 26 32 E9 33 22 34 27 35 28 36 2D 37 E8 38 5F 39 E7 30 E0 DB 29 BB 3D \
-    41 61 5A 7A 45 65 52 72 54 74 59 79 55 75 49 69 4F 6F 50 70 BA 24 \
-    51 71 53 73 44 64 46 66 47 67 48 68 4A 6A 4B 6B 4C 6C 4D 6D C0 F9 DC 2A E2 3C \
+    41 61 5A 7A 45 65 52 72 54 74 59 79 55 75 49 69 4F 6F 50 70 \
+    51 71 53 73 44 64 46 66 47 67 48 68 4A 6A 4B 6B 4C 6C 4D 6D C0 F9 DC 2A \
     57 77 58 78 43 63 56 76 42 62 4E 6E BC 2C BE 3B BF 3A DF 21
 }
 expected_de() {
@@ -190,10 +194,9 @@ read_events() {
 status=0
 for layout in "${layouts[@]}"; do
   setxkbmap -display "$DISPLAY" "$layout"
-  # Some X servers (Xvfb 21.1 among them) compile the new keymap and fall back to the old one
-  # at once; then this layout cannot be checked here.
   if ! setxkbmap -display "$DISPLAY" -query | grep -q "^layout: *$layout\$"; then
-    echo "$layout: skipped, the X server kept the layout $(setxkbmap -query | sed -n 's/^layout: *//p')"
+    echo "$layout: the X server did not take the layout" >&2
+    status=1
     continue
   fi
   dir="$work/$layout"
