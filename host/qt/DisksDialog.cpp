@@ -62,6 +62,9 @@ CDisksDialog::CDisksDialog(CDiskSlot* const* diskSlots, int32_t slotCount, QWidg
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 
     RefreshList();
+    // The list would make its first row current when it takes the focus, which looks like a
+    // choice nobody made: the dialog opens with the focus on Close.
+    closeButton->setFocus();
 }
 
 QString CDisksDialog::AskForImage(QWidget* parent) {

@@ -12,6 +12,7 @@
 #include <QRawFont>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -184,11 +185,19 @@ std::unique_ptr<QFontDialog> CQtScreenSurface::MakeFontDialog(const QFont& font,
     dialog->setOptions(QFontDialog::MonospacedFonts | QFontDialog::DontUseNativeDialog);
     // Underline and strike-out are the program's choice per cell, not the font's: the
     // dialog offers face, style and size only.
+    int effectsHeight = 0;
     for (QCheckBox* effect : dialog->findChildren<QCheckBox*>()) {
         effect->setChecked(false);
         effect->hide();
-        if (auto* group = qobject_cast<QGroupBox*>(effect->parentWidget()))
+        if (auto* group = qobject_cast<QGroupBox*>(effect->parentWidget())) {
+            effectsHeight = std::max(effectsHeight, group->sizeHint().height());
             group->hide();
+        }
+    }
+    // The sample beside them keeps the height the row had, so its text still shows.
+    for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) {
+        if (!group->isHidden())
+            group->setMinimumHeight(std::max(group->minimumHeight(), effectsHeight));
     }
     return dialog;
 }

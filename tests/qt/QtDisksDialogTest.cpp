@@ -115,6 +115,7 @@ void QtDisksDialogTest::withoutSelectionTheButtonsDoNothing() {
     // current without anybody choosing it.
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.GetList().currentRow(), -1);
     dialog.activateWindow();
     dialog.GetList().setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(dialog.GetList().hasFocus());
