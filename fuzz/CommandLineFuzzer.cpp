@@ -90,7 +90,7 @@ void ScanRunnerOptions(const std::vector<std::string>& arguments) {
     std::ostringstream out, errors;
     (void)ParseRunOptions(static_cast<int>(argv.size()), argv.data(), options, exitCode, out,
                           errors);
-    std::vector<SScriptedKey> keys;
+    std::vector<SScriptedInput> keys;
     std::string problem;
     for (const std::string& argument : arguments)
         (void)ParseKeyScript(argument, keys, problem);

@@ -55,14 +55,31 @@ SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
         return result;
     };
 
+    uint64_t lastDelivery = firstCount;
+    auto deliverNext = [&] {
+        DeliverScriptedInput(settings.keys[result.keysDelivered++], machine, platform);
+        lastDelivery = kernel.GetInstructionCount();
+        loop.Wake();
+    };
+    auto inputLeft = [&] { return result.keysDelivered < settings.keys.size(); };
+    // The count at which the next item is due whether or not the program waits; 0: none.
+    auto nextTimedDelivery = [&]() -> uint64_t {
+        return settings.keyEvery != 0 && inputLeft() ? lastDelivery + settings.keyEvery : 0;
+    };
+
     for (;;) {
         // A waiting program runs again only after a message woke it.
         if (!loop.ShouldWait()) {
-            loop.RunBurst(kSlicesPerBurst, limit, sink);
+            const uint64_t timed = nextTimedDelivery();
+            const uint64_t burstLimit =
+                timed == 0 ? limit : (limit == 0 ? timed : std::min(limit, timed));
+            loop.RunBurst(kSlicesPerBurst, burstLimit, sink);
             if (!kernel.IsRunning())
                 return finish(EStopReason::MachineStopped);
             if (limit != 0 && kernel.GetInstructionCount() >= limit)
                 return finish(EStopReason::Steps);
+            if (timed != 0 && kernel.GetInstructionCount() >= timed)
+                deliverNext();
         }
         // A signal asked the program to close: the host stops the machine the orderly way.
         if (IsExitRequested())
@@ -77,9 +94,8 @@ SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
             continue;
         if (kernel.HasEvents()) {
             loop.Wake();
-        } else if (result.keysDelivered < settings.keys.size()) {
-            DeliverScriptedKey(settings.keys[result.keysDelivered++], machine, platform);
-            loop.Wake();
+        } else if (inputLeft()) {
+            deliverNext();
         } else if (!platform.HasTimers()) {
             return finish(EStopReason::Idle);
         } else {

@@ -1,8 +1,8 @@
 // Running a machine without a window: the run-loop policy drives the kernel, host timers
-// tick on the real clock, scripted keys are typed whenever the program waits for input on
-// an empty queue, and the run ends for one of four reasons: the machine stopped, the
-// program waits with nothing left to wake it, an instruction limit, a wall-clock bound;
-// or because a signal asked the program to close.
+// tick on the real clock, scripted input is delivered whenever the program waits for input
+// on an empty queue (and, when asked, every so many instructions), and the run ends for one of four
+// reasons: the machine stopped, the program waits with nothing left to wake it, an instruction
+// limit, a wall-clock bound; or because a signal asked the program to close.
 #pragma once
 
 #include "host/KeyScript.h"
@@ -18,7 +18,11 @@ class CHeadlessPlatform;
 struct SHeadlessRunSettings {
     uint64_t instructionLimit = 0; // 0: none
     double timeoutSeconds = 10.0;  // 0: none
-    std::vector<SScriptedKey> keys;
+    std::vector<SScriptedInput> keys;
+    // Also deliver the next scripted item once this many instructions ran since the
+    // previous one (or the start), waiting or not: programs that poll the queue without
+    // WAIT get their input too. 0: only while the program waits.
+    uint64_t keyEvery = 0;
 };
 
 // ExitRequested: a signal asked the program to close (host/ExitSignals.h).

@@ -3,10 +3,13 @@
 #include "core/Kernel.h"
 #include "core/Machine.h"
 #include "devices/Keyboard.h"
+#include "devices/Mouse.h"
+#include "devices/Screen.h"
 #include "host/HeadlessPlatform.h"
 #include "support/TextFunctions.h"
 
 #include <array>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -17,36 +20,71 @@ constexpr uint32_t kVkTab = 0x09;
 constexpr uint32_t kVkReturn = 0x0D;
 constexpr uint32_t kVkEscape = 0x1B;
 constexpr uint32_t kVkSpace = 0x20;
+constexpr uint32_t kVkPageUp = 0x21;
+constexpr uint32_t kVkPageDown = 0x22;
+constexpr uint32_t kVkEnd = 0x23;
+constexpr uint32_t kVkHome = 0x24;
 constexpr uint32_t kVkLeft = 0x25;
 constexpr uint32_t kVkUp = 0x26;
 constexpr uint32_t kVkRight = 0x27;
 constexpr uint32_t kVkDown = 0x28;
+constexpr uint32_t kVkInsert = 0x2D;
+constexpr uint32_t kVkDelete = 0x2E;
 constexpr uint32_t kVkF1 = 0x70;
 // The key code that carries characters which no key of the layout produces.
 constexpr uint32_t kVkPacket = 0xE7;
 
-SScriptedKey KeyWithCharacter(uint32_t virtualKey, uint8_t character) {
+SScriptedInput KeyWithCharacter(uint32_t virtualKey, uint8_t character) {
     return {virtualKey, true, character};
 }
 
 struct SNamedKey {
     const char* name;
-    SScriptedKey key;
+    SScriptedInput key;
 };
 
-const std::array<SNamedKey, 9> kNamedKeys = {{
+SScriptedInput KeyWithoutCharacter(uint32_t virtualKey) {
+    return {virtualKey, false, 0};
+}
+
+// The short names first: the error for an unknown name lists them in this order.
+const std::array<SNamedKey, 21> kNamedKeys = {{
     {"Enter", KeyWithCharacter(kVkReturn, '\r')},
     {"Esc", KeyWithCharacter(kVkEscape, 0x1B)},
     {"Tab", KeyWithCharacter(kVkTab, '\t')},
     {"Back", KeyWithCharacter(kVkBack, 0x08)},
+    {"Left", KeyWithoutCharacter(kVkLeft)},
+    {"Right", KeyWithoutCharacter(kVkRight)},
+    {"Up", KeyWithoutCharacter(kVkUp)},
+    {"Down", KeyWithoutCharacter(kVkDown)},
     {"Space", KeyWithCharacter(kVkSpace, ' ')},
-    {"Left", {kVkLeft, false, 0}},
-    {"Right", {kVkRight, false, 0}},
-    {"Up", {kVkUp, false, 0}},
-    {"Down", {kVkDown, false, 0}},
+    {"Home", KeyWithoutCharacter(kVkHome)},
+    {"End", KeyWithoutCharacter(kVkEnd)},
+    {"PgUp", KeyWithoutCharacter(kVkPageUp)},
+    {"PgDn", KeyWithoutCharacter(kVkPageDown)},
+    {"Ins", KeyWithoutCharacter(kVkInsert)},
+    {"Del", KeyWithoutCharacter(kVkDelete)},
+    {"Escape", KeyWithCharacter(kVkEscape, 0x1B)},
+    {"Backspace", KeyWithCharacter(kVkBack, 0x08)},
+    {"Insert", KeyWithoutCharacter(kVkInsert)},
+    {"Delete", KeyWithoutCharacter(kVkDelete)},
+    {"PageUp", KeyWithoutCharacter(kVkPageUp)},
+    {"PageDown", KeyWithoutCharacter(kVkPageDown)},
 }};
 
-bool FindNamedKey(const std::string& name, SScriptedKey& key) {
+std::string KeyNameList() {
+    std::string list;
+    for (size_t i = 0; i < kNamedKeys.size(); ++i) {
+        list += (i == 0 ? "{" : ", {");
+        list += kNamedKeys[i].name;
+        list += '}';
+        if (i + 1 < kNamedKeys.size() && std::strcmp(kNamedKeys[i].name, "Del") == 0)
+            list += ", {F1}..{F12}";
+    }
+    return list + ", {Click X Y}, {Move X Y}";
+}
+
+bool FindNamedKey(const std::string& name, SScriptedInput& key) {
     for (const SNamedKey& named : kNamedKeys) {
         if (qm::EqualsNoCase(name, named.name)) {
             key = named.key;
@@ -59,11 +97,48 @@ bool FindNamedKey(const std::string& name, SScriptedKey& key) {
         if (digits.find_first_not_of("0123456789") == std::string::npos && digits.size() <= 2) {
             const int number = std::stoi(digits);
             if (number >= 1 && number <= 12 && digits[0] != '0') {
-                key = {kVkF1 + static_cast<uint32_t>(number - 1), false, 0};
+                key = KeyWithoutCharacter(kVkF1 + static_cast<uint32_t>(number - 1));
                 return true;
             }
         }
     }
+    return false;
+}
+
+// A coordinate of a mouse item: an optionally negative decimal that fits the signed 16
+// bits a window message carries.
+bool ParseCoordinate(const std::string& text, int32_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && rest == end && value >= INT16_MIN &&
+           value <= INT16_MAX;
+}
+
+// "Click X Y" or "Move X Y", the words separated by blanks. False when the name is neither
+// word; then `malformed` says whether it began like one.
+bool FindMouseItem(const std::string& name, SScriptedInput& item, bool& malformed) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < name.size()) {
+        const size_t start = name.find_first_not_of(' ', i);
+        if (start == std::string::npos)
+            break;
+        const size_t end = std::min(name.find(' ', start), name.size());
+        words.push_back(name.substr(start, end - start));
+        i = end;
+    }
+    malformed = false;
+    if (words.empty())
+        return false;
+    if (qm::EqualsNoCase(words[0], "Click"))
+        item.kind = EScriptedInput::Click;
+    else if (qm::EqualsNoCase(words[0], "Move"))
+        item.kind = EScriptedInput::Move;
+    else
+        return false;
+    if (words.size() == 3 && ParseCoordinate(words[1], item.x) && ParseCoordinate(words[2], item.y))
+        return true;
+    malformed = true;
     return false;
 }
 
@@ -92,7 +167,7 @@ uint32_t VirtualKeyForAscii(char c) {
     return kVkPacket;
 }
 
-SScriptedKey KeyForCharacter(uint8_t character) {
+SScriptedInput KeyForCharacter(uint8_t character) {
     switch (character) {
     case '\t':
         return KeyWithCharacter(kVkTab, character);
@@ -121,7 +196,7 @@ size_t SequenceLength(uint8_t lead) {
     return 0;
 }
 
-bool ParseBraced(const std::string& text, size_t& i, std::vector<SScriptedKey>& keys,
+bool ParseBraced(const std::string& text, size_t& i, std::vector<SScriptedInput>& keys,
                  std::string& error) {
     if (text.compare(i, 3, "{{}") == 0 || text.compare(i, 3, "{}}") == 0) {
         keys.push_back(KeyForCharacter(static_cast<uint8_t>(text[i + 1])));
@@ -131,20 +206,31 @@ bool ParseBraced(const std::string& text, size_t& i, std::vector<SScriptedKey>& 
     const size_t close = text.find('}', i);
     const std::string name =
         text.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
-    SScriptedKey key;
-    if (close == std::string::npos || !FindNamedKey(name, key)) {
-        error = "unknown key name {" + name + (close == std::string::npos ? "" : "}") +
-                " (type {{} for a brace)";
+    const std::string braced = "{" + name + (close == std::string::npos ? "" : "}");
+    if (close == std::string::npos) {
+        error = "unclosed key name " + braced + " (type {{} for a brace)";
         return false;
     }
-    keys.push_back(key);
-    i = close + 1;
-    return true;
+    SScriptedInput item;
+    bool malformed = false;
+    if (FindNamedKey(name, item) || FindMouseItem(name, item, malformed)) {
+        keys.push_back(item);
+        i = close + 1;
+        return true;
+    }
+    if (malformed)
+        error = braced + ": expected {Click X Y} or {Move X Y} with X and Y whole numbers "
+                         "of client-area pixels";
+    else
+        error = "unknown key name " + braced + "; the names are " + KeyNameList() +
+                ", in any letter case ({{} and {}} type braces)";
+    return false;
 }
 
 } // namespace
 
-bool ParseKeyScript(const std::string& text, std::vector<SScriptedKey>& keys, std::string& error) {
+bool ParseKeyScript(const std::string& text, std::vector<SScriptedInput>& keys,
+                    std::string& error) {
     keys.clear();
     size_t i = 0;
     while (i < text.size()) {
@@ -175,7 +261,9 @@ bool ParseKeyScript(const std::string& text, std::vector<SScriptedKey>& keys, st
     return true;
 }
 
-void DeliverScriptedKey(const SScriptedKey& key, CMachine& machine, CHeadlessPlatform& platform) {
+namespace {
+
+void DeliverKey(const SScriptedInput& key, CMachine& machine, CHeadlessPlatform& platform) {
     auto postKey = [&machine](uint32_t up, uint32_t virtualKey) {
         if (machine.keyboard)
             machine.keyboard->Key(up, virtualKey);
@@ -192,4 +280,30 @@ void DeliverScriptedKey(const SScriptedKey& key, CMachine& machine, CHeadlessPla
     }
     platform.SetKeyDown(key.virtualKey, false);
     postKey(1, key.virtualKey);
+}
+
+void DeliverMouse(const SScriptedInput& item, CMachine& machine) {
+    if (!machine.mouse || !machine.screen)
+        return;
+    int32_t x = item.x;
+    int32_t y = item.y;
+    if (!machine.screen->MapPoint(x, y))
+        return;
+    if (item.kind == EScriptedInput::Move) {
+        machine.mouse->Move(0, x, y);
+        return;
+    }
+    // The press carries the left button in its flags, the release no longer does.
+    machine.mouse->Button(0, 0, kMouseLeft, x, y);
+    machine.mouse->Button(0, 1, 0, x, y);
+}
+
+} // namespace
+
+void DeliverScriptedInput(const SScriptedInput& item, CMachine& machine,
+                          CHeadlessPlatform& platform) {
+    if (item.kind == EScriptedInput::Key)
+        DeliverKey(item, machine, platform);
+    else
+        DeliverMouse(item, machine);
 }

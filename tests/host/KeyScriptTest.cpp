@@ -8,8 +8,16 @@
 
 namespace {
 
-SScriptedKey Key(uint32_t virtualKey, int character = -1) {
+SScriptedInput Key(uint32_t virtualKey, int character = -1) {
     return {virtualKey, character >= 0, static_cast<uint8_t>(character < 0 ? 0 : character)};
+}
+
+SScriptedInput Mouse(EScriptedInput kind, int32_t x, int32_t y) {
+    SScriptedInput item;
+    item.kind = kind;
+    item.x = x;
+    item.y = y;
+    return item;
 }
 
 } // namespace
@@ -18,7 +26,7 @@ TEST(KeyScriptTest, CharactersAndNamedKeys) {
     struct {
         const char* what;
         std::string text;
-        std::vector<SScriptedKey> keys;
+        std::vector<SScriptedInput> keys;
     } cases[] = {
         {"letters and digits", "aZ7", {Key(0x41, 'a'), Key(0x5A, 'Z'), Key(0x37, '7')}},
         {"shifted digits and punctuation",
@@ -31,7 +39,17 @@ TEST(KeyScriptTest, CharactersAndNamedKeys) {
         {"keys without characters",
          "{Left}{Right}{Up}{Down}{F1}{F12}",
          {Key(0x25), Key(0x27), Key(0x26), Key(0x28), Key(0x70), Key(0x7B)}},
-        {"names in any case", "{enter}{f10}", {Key(0x0D, 13), Key(0x79)}},
+        {"names in any case",
+         "{enter}{f10}{PGDN}{pageup}",
+         {Key(0x0D, 13), Key(0x79), Key(0x22), Key(0x21)}},
+        {"editing keys and their longer spellings",
+         "{Home}{End}{PgUp}{PgDn}{Ins}{Del}{Escape}{Backspace}{Insert}{Delete}{PageUp}{PageDown}",
+         {Key(0x24), Key(0x23), Key(0x21), Key(0x22), Key(0x2D), Key(0x2E), Key(0x1B, 27),
+          Key(0x08, 8), Key(0x2D), Key(0x2E), Key(0x21), Key(0x22)}},
+        {"mouse items",
+         "{Click 10 20}{move -3  7}x",
+         {Mouse(EScriptedInput::Click, 10, 20), Mouse(EScriptedInput::Move, -3, 7),
+          Key(0x58, 'x')}},
         {"line breaks are Enter",
          "a\nb\r\nc\r",
          {Key(0x41, 'a'), Key(0x0D, 13), Key(0x42, 'b'), Key(0x0D, 13), Key(0x43, 'c'),
@@ -46,7 +64,7 @@ TEST(KeyScriptTest, CharactersAndNamedKeys) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<SScriptedKey> keys;
+        std::vector<SScriptedInput> keys;
         std::string error;
         EXPECT_TRUE(ParseKeyScript(c.text, keys, error)) << error;
         EXPECT_EQ(keys, c.keys);
@@ -54,21 +72,30 @@ TEST(KeyScriptTest, CharactersAndNamedKeys) {
 }
 
 TEST(KeyScriptTest, RefusesWhatNoKeyCanType) {
-    for (const std::string text : {"{Foo}", "{Enter", "{F13}", "{F0}", "{F01}", "{}", "x{",
-                                   "\xE6\x97\xA5", "\xFF", "\xC3"}) {
+    for (const std::string text :
+         {"{Foo}", "{Enter", "{F13}", "{F0}", "{F01}", "{}", "x{", "\xE6\x97\xA5", "\xFF", "\xC3",
+          "{Click}", "{Click 1}", "{Click 1 2 3}", "{Move a 2}", "{Click 1 40000}",
+          "{Click 1.5 2}"}) {
         SCOPED_TRACE(text);
-        std::vector<SScriptedKey> keys;
+        std::vector<SScriptedInput> keys;
         std::string error;
         EXPECT_FALSE(ParseKeyScript(text, keys, error));
         EXPECT_FALSE(error.empty());
     }
+    // An unknown name is answered with the names there are.
+    std::vector<SScriptedInput> keys;
+    std::string error;
+    ASSERT_FALSE(ParseKeyScript("{Return}", keys, error));
+    for (const char* name : {"{Return}", "{Enter}", "{Esc}", "{PgDn}", "{Del}", "{F1}..{F12}",
+                             "{PageDown}", "{Click X Y}", "{Move X Y}"})
+        EXPECT_NE(error.find(name), std::string::npos) << name << " in " << error;
 }
 
 TEST(KeyScriptTest, OneKeyPressIsDownCharacterUp) {
     CHeadlessPlatform platform;
     CTestMachine m(testhelpers::ControlTable(), testhelpers::Op(testhelpers::kCodeWait));
-    DeliverScriptedKey(Key(0x41, 'a'), m.machine, platform);
-    DeliverScriptedKey(Key(0x25), m.machine, platform);
+    DeliverScriptedInput(Key(0x41, 'a'), m.machine, platform);
+    DeliverScriptedInput(Key(0x25), m.machine, platform);
     struct {
         uint8_t group, kind, byte2;
         uint32_t value;
@@ -88,7 +115,7 @@ TEST(KeyScriptTest, OneKeyPressIsDownCharacterUp) {
     platform.GetKeyState(0x41, down, toggled);
     EXPECT_FALSE(down);
     EXPECT_TRUE(toggled);
-    DeliverScriptedKey(Key(0x41, 'a'), m.machine, platform);
+    DeliverScriptedInput(Key(0x41, 'a'), m.machine, platform);
     platform.GetKeyState(0x41, down, toggled);
     EXPECT_FALSE(toggled);
     EXPECT_FALSE(platform.IsKeyDownNow(0x41));

@@ -108,22 +108,37 @@ TEST_F(RunnerCasesTest, MachineStops) {
          {"--memory", "16", "IMAGE"},
          "title: Not enought memory to boot from disk 0\n"
          "stop: Not enought memory to boot from disk 0\n"},
+        {"memory error at the head of the second instruction",
+         {"--memory", "1k", "MEMIMAGE"},
+         "title: Memory error\nstop: Memory error\n"},
+        {"a text file given as the image",
+         {"TEXT"},
+         "title: No disk to boot\nstop: No disk to boot\n"},
     };
     CProgramBuilder p;
     p.Emit("NOP");
     for (int i = 0; i < 10; ++i)
         p.Raw({0, 0}); // category 0 code 0: invalid
     const std::string image = Image("stop.disk", p);
+    CProgramBuilder outside;
+    outside.Emit("MOV.8", {Imm<uint8_t>(1), Dir(0x10000)});
+    const std::string memoryImage = Image("outside.disk", outside);
+    const std::string text = directory.path + "/notes.txt";
+    ASSERT_TRUE(WriteBytes(text, "These are notes, not a disk image.\n"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> arguments = c.arguments;
         for (std::string& argument : arguments) {
             if (argument == "IMAGE")
                 argument = image;
+            else if (argument == "MEMIMAGE")
+                argument = memoryImage;
+            else if (argument == "TEXT")
+                argument = text;
         }
         const SRunnerOutput run = RunRunner(arguments);
         EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.exitCode, 3);
     }
 }
 
@@ -193,6 +208,67 @@ TEST_F(RunnerCasesTest, ScriptedKeysArriveWhileTheProgramWaits) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("{Nope}"), std::string::npos);
+    EXPECT_NE(run.err.find("{PageDown}"), std::string::npos);
+}
+
+TEST_F(RunnerCasesTest, ClicksAndMovesArriveAsTheWindowPostsThem) {
+    // Copies the first 16 bytes of the register block after every event to the pointer kept
+    // at 0x400. The text screen's cells are 8 x 16 pixels of the 640 x 400 client area.
+    CProgramBuilder p;
+    SetDword(p, 0x400, 0x500);
+    const uint32_t loop = p.Size();
+    p.Emit("WAIT");
+    p.Emit("GETEVENT");
+    for (uint32_t offset = 0; offset < 16; offset += 4) {
+        p.Emit("MOV.32", {Dir(kRegs + offset), Ind(0x400)});
+        p.Emit("ADD.U32", {Dir(0x400), Imm<uint32_t>(4), Dir(0x400)});
+    }
+    p.Emit("JMP", {Dir(loop)});
+    const SRunnerOutput run = RunRunner(
+        {"--keys", "{Click 100 50}{move 17 33}", "--dump", "0x500:48", Image("mouse.disk", p)});
+    EXPECT_EQ(run.out, "stop: idle\nmem 1280: "
+                       // left button down with its flag, at cell 12, 3
+                       "03020101"
+                       "01000000"
+                       "0c000000"
+                       "03000000"
+                       // left button up, no button held
+                       "03020102"
+                       "00000000"
+                       "0c000000"
+                       "03000000"
+                       // a move to cell 2, 2; bytes 2 and 3 are not part of its record
+                       "03010102"
+                       "00000000"
+                       "02000000"
+                       "02000000\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST_F(RunnerCasesTest, KeyEveryFeedsAProgramThatPollsWithoutWaiting) {
+    // Takes events without WAIT and stores each character at the pointer kept at 0x400.
+    CProgramBuilder p;
+    SetDword(p, 0x400, 0x500);
+    const uint32_t loop = p.Size();
+    p.Emit("GETEVENT");
+    p.Emit("EQ.8", {Dir(kRegs), Imm<uint8_t>(2), Dir(0x404)});
+    p.Emit("JZ.8", {Dir(loop), Dir(0x404)});
+    p.Emit("EQ.8", {Dir(kRegs + 1), Imm<uint8_t>(2), Dir(0x404)});
+    p.Emit("JZ.8", {Dir(loop), Dir(0x404)});
+    p.Emit("MOV.8", {Dir(kRegs + 4), Ind(0x400)});
+    p.Emit("INC.U32", {Dir(0x400)});
+    p.Emit("JMP", {Dir(loop)});
+    const std::string image = Image("poll.disk", p);
+    // Without --key-every the program never waits, so the keys never arrive.
+    SRunnerOutput run =
+        RunRunner({"--keys", "ab{Home}c", "--steps", "20000", "--dump", "0x500:4", image});
+    EXPECT_EQ(run.out, "stop: steps\nmem 1280: 00000000\n");
+    run = RunRunner({"--keys", "ab{Home}c", "--key-every", "1000", "--steps", "20000", "--dump",
+                     "0x500:4", image});
+    EXPECT_EQ(run.out, "stop: steps\nmem 1280: 61626300\n");
+    EXPECT_EQ(run.exitCode, 0);
+    run = RunRunner({"--key-every", "x", image});
+    EXPECT_EQ(run.exitCode, 2);
 }
 
 TEST_F(RunnerCasesTest, HostTimersTickOnTheRealClock) {
@@ -293,7 +369,7 @@ TEST_F(RunnerCasesTest, ImagesThatCannotBeInsertedAreShownAsErrorBoxes) {
     EXPECT_EQ(run.err, "error: Tarquil - Error\n[.\\disks,320] Cannot insert disk \"" + missing +
                            "\" into slot 0\n[.\\disks,283] Cannot open file \"" + missing +
                            "\"\n[.\\disks,283] (errno,2) No such file or directory\n");
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 3);
 
     // Two writable slots cannot share an image; read-only ones can.
     run = RunRunner({image, image});

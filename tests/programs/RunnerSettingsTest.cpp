@@ -165,7 +165,7 @@ TEST_F(RunnerSettingsTest, StartFailuresExitWithOneAndStillWriteTheUserSettings)
     std::filesystem::remove(dir + "Tarquil2.ini");
     EXPECT_EQ(Run().exitCode, 1);
     const SRunnerOutput run = Run();
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.out, "title: No disk to boot\nstop: No disk to boot\n");
     EXPECT_EQ(run.err, "");
 }
@@ -195,7 +195,7 @@ TEST_F(RunnerSettingsTest, AnUnwritableUserSettingsFileKeepsItsContent) {
         testhelpers::CFileSizeLimit fullDisk(32);
         run = Run();
     }
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.out, "title: No disk to boot\nstop: No disk to boot\n");
     EXPECT_EQ(run.err, std::string(kBox) +
                            "[.\\main,299] Unable to save configuration to file \"Tarquil2.ini\"\n");

@@ -24,6 +24,7 @@ SHeadlessRunSettings RunSettings(const SRunOptions& options) {
     settings.instructionLimit = options.steps;
     settings.timeoutSeconds = options.timeoutSeconds;
     settings.keys = options.keys;
+    settings.keyEvery = options.keyEvery;
     return settings;
 }
 
@@ -46,10 +47,16 @@ std::string SettingsDirectory(const std::string& directory) {
     return directory.back() == '/' ? directory : directory + "/";
 }
 
-// Runs a started machine and prints what the run produced. A run that a signal ended
-// reports nothing: the program is closing.
-void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform,
-                  CHeadlessAudio& audio) {
+// A run that ended with the machine stopped is a failure of the program: every stop goes
+// through a machine error, the failed boot included.
+int ExitCodeOf(const SHeadlessRunResult& result) {
+    return result.reason == EStopReason::MachineStopped ? kExitMachineError : kExitRan;
+}
+
+// Runs a started machine, prints what the run produced and returns the exit code. A run
+// that a signal ended reports nothing: the program is closing.
+int RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform,
+                 CHeadlessAudio& audio) {
     audio.StartRun();
     const SHeadlessRunResult result =
         RunHeadless(machine, platform, RunSettings(options), [](const std::string& message) {
@@ -58,6 +65,7 @@ void RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatfo
     if (result.reason != EStopReason::ExitRequested)
         Report(options, machine, result);
     std::cout.flush();
+    return ExitCodeOf(result);
 }
 
 // The machine of a settings directory, started and stopped as the window program starts
@@ -72,9 +80,9 @@ int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& plat
     CMachineHost host(std::move(environment));
     if (!host.StartMachine())
         return kExitNoMachine;
-    RunAndReport(options, *host.GetMachine(), platform, audio);
+    const int exit = RunAndReport(options, *host.GetMachine(), platform, audio);
     host.StopMachine();
-    return kExitRan;
+    return exit;
 }
 
 } // namespace
@@ -111,7 +119,7 @@ int main(int argc, char** argv) {
             qm::ShowErrors();
             return kExitNoMachine;
         }
-        RunAndReport(options, host->machine, platform, audio);
+        exit = RunAndReport(options, host->machine, platform, audio);
         host.reset();
     }
     if (!audio.Finish(audioError))

@@ -79,7 +79,12 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
     app.add_option("--timeout", options.timeoutSeconds,
                    "Wall-clock bound in seconds (default 10; 0: none)");
     std::string keysText;
-    auto* keysOption = app.add_option("--keys", keysText, "Scripted typing, with {Enter} etc.");
+    auto* keysOption = app.add_option(
+        "--keys", keysText, "Scripted input: characters, {Enter} etc., {Click X Y}, {Move X Y}");
+    std::string keyEveryText;
+    auto* keyEveryOption = app.add_option(
+        "--key-every", keyEveryText,
+        "Also deliver the next scripted item after every N instructions, waiting or not");
     app.add_flag("--text", options.printText, "Print the text screen after the run");
     app.add_flag("--regs", options.printRegisters, "Print the register block after the run");
     std::vector<std::string> dumpTexts;
@@ -122,6 +127,8 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
         return usageError("at most " + std::to_string(kMaxImages) + " images");
     if (stepsOption->count() > 0 && !ParseUnsigned(stepsText, options.steps))
         return usageError("--steps: not a count of instructions: " + stepsText);
+    if (keyEveryOption->count() > 0 && !ParseUnsigned(keyEveryText, options.keyEvery))
+        return usageError("--key-every: not a count of instructions: " + keyEveryText);
     if (seedOption->count() > 0) {
         uint32_t seed = 0;
         if (!ParseSeed(seedText, seed))

@@ -22,7 +22,10 @@ struct SRunOptions {
     std::optional<uint32_t> seed;
     uint64_t steps = 0;
     double timeoutSeconds = 10.0;
-    std::vector<SScriptedKey> keys;
+    std::vector<SScriptedInput> keys;
+    // Deliver the next scripted item every this many instructions as well; 0: only when
+    // the program waits.
+    uint64_t keyEvery = 0;
     bool printText = false;
     bool printRegisters = false;
     bool printStats = false;
@@ -42,8 +45,9 @@ struct SRunOptions {
 // At most this many images: one per disk slot.
 inline constexpr size_t kMaxImages = 64;
 
-// Exit codes of the runner.
-enum : int { kExitRan = 0, kExitNoMachine = 1, kExitUsage = 2 };
+// Exit codes of the runner: the run ended idle or at a bound; the machine could not be
+// started; the command line was wrong; the machine stopped with an error.
+enum : int { kExitRan = 0, kExitNoMachine = 1, kExitUsage = 2, kExitMachineError = 3 };
 
 // Parses the command line. False when the runner should exit at once with `exitCode`
 // (after --help, or a usage error that has been written to `errors`).
