@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,23 @@ constexpr off_t kLargestImage = off_t{1} << 32;
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
+}
+
+// The images that slots of this process hold, by file identity, with the number of slots
+// holding each: a lock that fails on an image no slot here holds is another program's.
+std::map<std::pair<uint64_t, uint64_t>, int>& ImagesHeldHere() {
+    static std::map<std::pair<uint64_t, uint64_t>, int> held;
+    return held;
+}
+
+std::pair<uint64_t, uint64_t> Identity(const struct stat& info) {
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+// The user may not write the file (permissions, a read-only file system): it can still be
+// read.
+bool RefusesWriting(int error) {
+    return error == EACCES || error == EPERM || error == EROFS;
 }
 
 // Moves all `count` bytes through `step` (read or write at the file position); false when
@@ -53,12 +71,18 @@ bool CDisk::Insert(const std::string& name) {
             return true;
         Eject();
     }
-    const int fd = OpenImage(name);
+    keptName.clear();
+    bool forReading = false;
+    const int fd = OpenImage(name, forReading);
     uint32_t size = 0;
-    if (fd >= 0 && CheckImage(fd, size)) {
+    struct stat info {};
+    if (fd >= 0 && CheckImage(fd, size) && fstat(fd, &info) == 0) {
         file = fd;
         fileName = name;
         dataSize = size;
+        imageReadOnly = forReading;
+        identity = Identity(info);
+        ++ImagesHeldHere()[identity];
         PostDiskEvent(true);
         return true;
     }
@@ -69,39 +93,61 @@ bool CDisk::Insert(const std::string& name) {
     return false;
 }
 
-int CDisk::OpenImage(const std::string& name) const {
+namespace {
+
+int OpenFile(const std::string& name, bool forReading) {
+    // Non-blocking, so that a named pipe cannot stall the machine at the open.
+    const int flags = (forReading ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd;
+    do {
+        fd = open(name.c_str(), flags);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+} // namespace
+
+int CDisk::OpenImage(const std::string& name, bool& forReading) const {
     const std::string message = "Cannot open file " + Quoted(name);
     // A name with a zero byte inside would silently open a shorter name.
     if (name.find('\0') != std::string::npos) {
         qm::SetSystemErrorCode(EINVAL, message, kTag, 283);
         return -1;
     }
-    // Non-blocking, so that a named pipe cannot stall the machine at the open.
-    const int flags = (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    int fd;
-    do {
-        fd = open(name.c_str(), flags);
-    } while (fd < 0 && errno == EINTR);
+    forReading = readOnly;
+    int fd = OpenFile(name, forReading);
+    if (fd < 0 && !forReading && RefusesWriting(errno)) {
+        forReading = true;
+        fd = OpenFile(name, forReading);
+    }
     if (fd < 0) {
         qm::SetSystemError(message, kTag, 283);
         return -1;
     }
     struct stat info {};
     int error = 0;
-    if (fstat(fd, &info) != 0)
+    bool heldElsewhere = false;
+    if (fstat(fd, &info) != 0) {
         error = errno;
-    else if (S_ISDIR(info.st_mode))
+    } else if (S_ISDIR(info.st_mode)) {
         error = EISDIR;
-    else if (!S_ISREG(info.st_mode))
+    } else if (!S_ISREG(info.st_mode)) {
         error = EINVAL;
-    // A writable slot holds its image alone; read-only slots may share one.
-    else if (flock(fd, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
+    } else if (flock(fd, (forReading ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+        // A writable image belongs to one slot alone; read-only ones may share it.
         error = errno;
-    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        heldElsewhere = error == EWOULDBLOCK && ImagesHeldHere().count(Identity(info)) == 0;
+    } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         error = errno;
+    }
     if (error != 0) {
         close(fd);
-        qm::SetSystemErrorCode(error, message, kTag, 283);
+        if (heldElsewhere) {
+            qm::SetSystemErrorCode(error, "The image is in use by another Tarquil", kTag, 283);
+            qm::PushError(message, kTag, 283);
+        } else {
+            qm::SetSystemErrorCode(error, message, kTag, 283);
+        }
         return -1;
     }
     return fd;
@@ -135,8 +181,11 @@ bool CDisk::CheckImage(int fd, uint32_t& size) const {
 }
 
 void CDisk::Eject() {
+    keptName.clear();
     if (!HasDisk())
         return;
+    if (--ImagesHeldHere()[identity] == 0)
+        ImagesHeldHere().erase(identity);
     // What the program wrote reaches the file at once; at the eject (and so at every
     // machine stop) it is also put on the disk, so that a power failure after the stop
     // cannot take it.
@@ -146,6 +195,7 @@ void CDisk::Eject() {
     close(file);
     file = -1;
     fileName.clear();
+    imageReadOnly = false;
     dataSize = 0;
     PostDiskEvent(false);
 }
@@ -193,7 +243,7 @@ bool CDisk::Read(void* buffer, uint32_t count) {
 
 bool CDisk::Write(const void* buffer, uint32_t count) {
     uint32_t position;
-    if (readOnly || !Tell(position) || uint64_t{position} + count > dataSize)
+    if (IsReadOnly() || !Tell(position) || uint64_t{position} + count > dataSize)
         return false;
     const auto* bytes = static_cast<const char*>(buffer);
     unsynced = true;

@@ -7,10 +7,21 @@
 #include "support/INIFile.h"
 #include "support/TextFunctions.h"
 
+#include <filesystem>
+
 namespace {
 
 const char* const kTag = ".\\disks";
 const char* const kSection = "Disks";
+
+// A name given on the command line is relative to the directory the program was started
+// in; remembered as typed, it would name another file (or none) after a start from
+// elsewhere.
+std::string AbsoluteName(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    return error ? name : absolute.string();
+}
 
 // Walks the command line for the options that concern `slot`. Option names and the word
 // "empty" match in any letter case; an image name keeps its case, since host file names
@@ -40,7 +51,7 @@ bool ScanDiskOptions(const std::string& commandLine, uint32_t slot, std::string&
             if (qm::EqualsNoCase(image, "empty"))
                 name.clear();
             else
-                name = image;
+                name = AbsoluteName(image);
         }
     }
     return true;
@@ -59,13 +70,16 @@ bool CDisk::Init(const qm::CINIFile&, const qm::CINIFile& userSettings,
         qm::PushError("Syntax error in command line \"" + commandLine + "\"");
         return false;
     }
-    // A slot whose image cannot be opened stays in the machine, empty.
-    if (!name.empty() && !Insert(name))
+    // A slot whose image cannot be opened stays in the machine, empty, and keeps the name:
+    // the image may be held by another machine or lie on a drive not mounted yet.
+    if (!name.empty() && !Insert(name)) {
         qm::ShowErrors();
+        keptName = name;
+    }
     return true;
 }
 
 void CDisk::SaveSettings(qm::CINIFile& userSettings) {
     if (remember)
-        userSettings.SetString(kSection, std::to_string(slot), fileName);
+        userSettings.SetString(kSection, std::to_string(slot), HasDisk() ? fileName : keptName);
 }

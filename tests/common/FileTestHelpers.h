@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testhelpers {
 
@@ -47,5 +49,23 @@ public:
 private:
     rlimit saved{};
 };
+
+// Runs `check` as a user whom file permissions stop: in a child process that gives up
+// root's rights (as nobody) when the tests run as root, else right here. True when the
+// check returned true. Files the check touches must be reachable for everybody.
+template <typename Check>
+bool AsUserWithoutPrivileges(Check check) {
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        const bool dropped = setgid(kNobody) == 0 && setuid(kNobody) == 0;
+        _exit(dropped && check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
 
 } // namespace testhelpers

@@ -144,12 +144,42 @@ TEST_F(DiskOptionsTest, AnImageThatCannotBeInsertedIsShownAndLeavesTheSlotEmpty)
     EXPECT_NE(boxes[0].find("Cannot open file"), std::string::npos);
     EXPECT_EQ(qm::ErrorCount(), 0u);
 
-    // The next stop writes an empty name for the slot.
+    // The slot keeps the name for the next start (the image may come back) until the user
+    // empties the slot or puts another image into it.
+    auto saved = [&disk] {
+        qm::CINIFile document;
+        disk.SaveSettings(document);
+        std::string name = "unchanged";
+        document.GetString("Disks", "0", name);
+        return name;
+    };
+    EXPECT_EQ(saved(), Path("gone.disk"));
+    disk.Eject();
+    EXPECT_EQ(saved(), "");
+    EXPECT_TRUE(disk.Init(machineConfig, userSettings, ""));
+    EXPECT_EQ(saved(), Path("gone.disk"));
+    EXPECT_TRUE(disk.Insert(Path("a.disk")));
+    EXPECT_EQ(saved(), Path("a.disk"));
+    disk.Eject();
+    EXPECT_FALSE(disk.Insert(Path("gone.disk")));
+    EXPECT_EQ(saved(), "");
+    qm::ClearErrors();
+}
+
+TEST_F(DiskOptionsTest, ARelativeImageNameIsRememberedFromWhereTheProgramStarted) {
+    const std::filesystem::path started = std::filesystem::current_path();
+    std::filesystem::current_path(directory.path + "/Games");
+    CDisk disk(false, true, 0);
+    const bool ok = disk.Init(machineConfig, qm::CINIFile(), "-disk 0 X.disk");
+    std::filesystem::current_path(started);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(disk.GetFileName(), Path("Games/X.disk"));
     qm::CINIFile saved;
     disk.SaveSettings(saved);
-    std::string name = "unchanged";
+    std::string name;
     saved.GetString("Disks", "0", name);
-    EXPECT_EQ(name, "");
+    EXPECT_EQ(name, Path("Games/X.disk"));
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(DiskOptionsTest, CutShortDiskOptionsFailTheSlot) {

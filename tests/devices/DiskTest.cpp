@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -250,6 +251,47 @@ TEST_F(DiskTest, ReadOnlySlotsReadButNeverWrite) {
     EXPECT_TRUE(disk.Read(&c, 1));
     EXPECT_EQ(c, 'a');
     EXPECT_EQ(ReadBytes(path), DiskImageBytes("abc"));
+}
+
+TEST_F(DiskTest, AFileTheUserMayNotWriteGoesIntoAWritableSlotReadOnly) {
+    const std::string path = Image("demo.disk", "abc");
+    ASSERT_EQ(chmod(directory.path.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    const bool held = testhelpers::AsUserWithoutPrivileges([&] {
+        CDisk first(false, false, 0);
+        CDisk second(false, false, 1);
+        char c = 0;
+        const bool readOnlyWhileHeld = first.Insert(path) && first.IsReadOnly() &&
+                                       !first.Write("z", 1) && first.Read(&c, 1) && c == 'a' &&
+                                       qm::ErrorCount() == 0;
+        // Opened for reading, it may sit in a second slot as well.
+        const bool shared = second.Insert(path) && second.IsReadOnly();
+        first.Eject();
+        return readOnlyWhileHeld && shared && !first.IsReadOnly();
+    });
+    EXPECT_TRUE(held);
+    EXPECT_EQ(ReadBytes(path), DiskImageBytes("abc"));
+}
+
+TEST_F(DiskTest, AnImageAnotherProgramHoldsIsReportedInPlainWords) {
+    const std::string path = Image("held.disk", "data");
+    const int holder = open(path.c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only slot" : "writable slot");
+        CDisk disk(readOnly, false, 2);
+        EXPECT_FALSE(disk.Insert(path));
+        EXPECT_EQ(TakeErrors(),
+                  (std::vector<std::string>{"[.\\disks,283] (errno," + std::to_string(EWOULDBLOCK) +
+                                                ") " + std::strerror(EWOULDBLOCK),
+                                            "[.\\disks,283] The image is in use by another Tarquil",
+                                            "[.\\disks,283] Cannot open file \"" + path + "\"",
+                                            InsertMessage(path, 2)}));
+    }
+    close(holder);
+    CDisk disk(false, false, 2);
+    EXPECT_TRUE(disk.Insert(path));
 }
 
 TEST_F(DiskTest, AnEmptySlotRefusesEverything) {

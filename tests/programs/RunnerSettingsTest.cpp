@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
 
 using testhelpers::BootDataArea;
 using testhelpers::DiskImageBytes;
@@ -183,6 +186,36 @@ TEST_F(RunnerSettingsTest, AFailedSlotIsShownAndTheNextTakesItsNumber) {
     EXPECT_EQ(run.out, "stop: idle\n"); // booted from the image, whose name kept its case
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(DisksPart(), "[Disks]\r\n0=" + image + "\r\n1=\r\n2=\r\n3=\r\n4=\r\n");
+}
+
+TEST_F(RunnerSettingsTest, ASecondMachineKeepsTheDisksTheFirstOneHolds) {
+    Write("Tarquil1.ini", Config("[Disks]\r\nCount=2\r\nRemember=-\r\n"));
+    const std::string image = IdleImage("held.disk");
+    const std::string data = IdleImage("data.disk");
+    Write("Tarquil2.ini", "[Disks]\r\n0=" + image + "\r\n1=" + data + "\r\n");
+    // Another machine holds both images, as a writable slot holds its image.
+    std::vector<int> holders;
+    for (const std::string& path : {image, data}) {
+        holders.push_back(open(path.c_str(), O_RDWR));
+        ASSERT_EQ(flock(holders.back(), LOCK_EX | LOCK_NB), 0);
+    }
+    SRunnerOutput run = Run();
+    EXPECT_EQ(run.out, "title: No disk to boot\nstop: No disk to boot\n");
+    EXPECT_EQ(run.exitCode, 3);
+    const std::string box = std::string(kBox) + "[.\\disks,320] Cannot insert disk \"" + image +
+                            "\" into slot 0\n[.\\disks,283] Cannot open file \"" + image +
+                            "\"\n[.\\disks,283] The image is in use by another Tarquil\n";
+    EXPECT_EQ(run.err.rfind(box, 0), 0u) << run.err;
+    // The remembered names outlive the start that could not open them.
+    EXPECT_EQ(DisksPart(), "[Disks]\r\n0=" + image + "\r\n1=" + data + "\r\n");
+
+    // Once the other machine lets go, the next start has its disks again.
+    for (const int holder : holders)
+        close(holder);
+    run = Run();
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, "stop: idle\n");
+    EXPECT_EQ(DisksPart(), "[Disks]\r\n0=" + image + "\r\n1=" + data + "\r\n");
 }
 
 TEST_F(RunnerSettingsTest, AnUnwritableUserSettingsFileKeepsItsContent) {
