@@ -1,8 +1,10 @@
 // The one-argument math functions of F32 and F64: B = f(A), parameter p = 0 ... 20.
-// Intermediate results are kept in extended precision and rounded once, to the
-// instruction's type, when stored; the formulas that define a function (COT, ACOT, COTH,
-// LOG2, ROUND, FRAC) are followed as written. Domain errors are no machine errors: they
-// store whatever NaN or infinity the function gives.
+// The transcendental functions keep their intermediate results in extended precision and
+// round once, to the instruction's type, when stored; the formulas that define a function
+// (COT, ACOT, COTH, LOG2, ROUND, FRAC) are followed as written. The square root is the
+// IEEE square root of the type itself: rounding an extended root to the type again would
+// miss the correctly rounded result now and then. Domain errors are no machine errors:
+// they store whatever NaN or infinity the function gives.
 #include "isa/Handlers.h"
 #include "isa/InstructionSupport.h"
 
@@ -94,7 +96,7 @@ T Compute(uint32_t function, T x) {
     case kFloor:
         return static_cast<T>(std::floor(static_cast<double>(x)));
     case kSqrt:
-        return static_cast<T>(std::sqrt(e));
+        return std::sqrt(x);
     case kLog10:
         return static_cast<T>(std::log10(e));
     case kLog2:

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -148,6 +150,64 @@ TEST(MathFunction, HyperbolicExponentialAndLogarithms) {
     EXPECT_EQ(F32("LN.F32", 0.0f), -std::numeric_limits<float>::infinity());
     EXPECT_EQ(F64("SQRT.F64", 2.0), std::sqrt(2.0));
     EXPECT_TRUE(std::isnan(F64("LN.F64", -1.0)));
+}
+
+// Runs SQRT of the type on every value in one program and returns the stored results.
+template <typename T>
+std::vector<T> SquareRoots(const std::vector<T>& values) {
+    constexpr uint32_t kResults = 0x80000;
+    CProgramBuilder program;
+    for (size_t i = 0; i < values.size(); ++i)
+        program.Emit(sizeof(T) == 4 ? "SQRT.F32" : "SQRT.F64",
+                     {Imm(values[i]), Dir(kResults + static_cast<uint32_t>(i * sizeof(T)))});
+    CIsaRig rig(program, "1m");
+    rig.RunTo(program.Size(), static_cast<int>(values.size()) + 1);
+    EXPECT_EQ(rig.IP(), program.Size());
+    std::vector<T> results;
+    for (size_t i = 0; i < values.size(); ++i)
+        results.push_back(rig.Get<T>(kResults + static_cast<uint32_t>(i * sizeof(T))));
+    return results;
+}
+
+// Positive finite values of every magnitude, subnormals included, from their bit patterns.
+template <typename T, typename Bits>
+std::vector<T> PositiveValues(size_t count) {
+    std::mt19937_64 generator(15);
+    std::vector<T> values;
+    while (values.size() < count) {
+        const T value =
+            std::bit_cast<T>(static_cast<Bits>(generator() >> 1 >> (64 - 8 * sizeof(T))));
+        if (std::isfinite(value))
+            values.push_back(value);
+    }
+    return values;
+}
+
+TEST(MathFunction, SquareRootsAreCorrectlyRounded) {
+    // Rounding a 64-bit-mantissa root to a double again gives ...D76 here.
+    EXPECT_EQ(RunBits("SQRT.F64", {0x35C0A855F0E3F90Bull}), 0x3AD716739C082D75ull);
+
+    // Singles: the root r is correctly rounded when the squares of the midpoints to its
+    // neighbours enclose x; in double precision all of that is exact.
+    const std::vector<float> singles = PositiveValues<float, uint32_t>(3000);
+    const std::vector<float> singleRoots = SquareRoots(singles);
+    for (size_t i = 0; i < singles.size(); ++i) {
+        const double r = singleRoots[i];
+        const double below = (r + std::nextafter(singleRoots[i], 0.0f)) / 2;
+        const double above = (r + std::nextafter(singleRoots[i], INFINITY)) / 2;
+        const double x = singles[i];
+        EXPECT_TRUE(below * below < x && x < above * above) << std::hexfloat << singles[i];
+    }
+    // Doubles: the same as the processor's IEEE square root, bit for bit.
+    const std::vector<double> doubles = PositiveValues<double, uint64_t>(3000);
+    const std::vector<double> doubleRoots = SquareRoots(doubles);
+    for (size_t i = 0; i < doubles.size(); ++i)
+        EXPECT_EQ(Bits(doubleRoots[i]), Bits(std::sqrt(doubles[i]))) << std::hexfloat << doubles[i];
+    // Signed zeros and the ends of the range.
+    EXPECT_EQ(Bits(F64("SQRT.F64", -0.0)), Bits(-0.0));
+    EXPECT_EQ(Bits(F32("SQRT.F32", -0.0f)), Bits(-0.0f));
+    EXPECT_EQ(F64("SQRT.F64", kInf), kInf);
+    EXPECT_EQ(F32("SQRT.F32", 0x1p-149f), 0x1.6a09e6p-75f);
 }
 
 TEST(MathFunction, DomainErrorsStoreNaNAndTheMachineRuns) {
