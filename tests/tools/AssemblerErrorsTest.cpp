@@ -129,6 +129,20 @@ TEST(AssemblerErrors, ErrorsInIncludedFilesNameThatFile) {
     EXPECT_NE(result.errors.find("bad.inc:2:9: error:"), std::string::npos) << result.errors;
 }
 
+TEST(AssemblerErrors, AFileThatCannotBeReadIsTheOneErrorReported) {
+    // The subroutines the program calls live in the missing file, included at the end; a
+    // bad value elsewhere waits for the next run.
+    std::string source;
+    for (int i = 0; i < 60; ++i)
+        source += "  CALL routine" + std::to_string(i) + "\n";
+    source += "  .byte 300\n  .include \"routines.inc\"\n  .incbin \"picture.bin\"\n";
+    const SAssembly result = AssembleSource(source);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.errors, "test.asm:62:12: error: cannot find include file \"routines.inc\"\n"
+                             "test.asm:63:11: error: cannot find binary file \"picture.bin\"\n");
+    EXPECT_TRUE(result.bytes.empty());
+}
+
 TEST(AssemblerErrors, IncludeCyclesAreRefused) {
     const SAssembly result =
         AssembleSource(".include \"a.inc\"\n",

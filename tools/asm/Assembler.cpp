@@ -29,15 +29,25 @@ CAssembler::CAssembler(SAssemblerOptions options) : options(std::move(options)) 
 }
 
 bool CAssembler::AssembleFile(const std::string& path) {
-    // Lexical and include errors are reported while loading; the passes still check the
-    // rest. Only a file that cannot be read at all ends the run at once.
+    // Lexical errors are reported while loading; the passes still check the rest. A file
+    // that cannot be read ends the run at once.
     if (!loader->LoadFile(path) && loader->GetLines().empty())
         return false;
-    return Run();
+    return RunUnlessAFileIsMissing();
 }
 
 bool CAssembler::AssembleText(const std::string& name, const std::string& text) {
     loader->LoadText(name, text);
+    return RunUnlessAFileIsMissing();
+}
+
+bool CAssembler::RunUnlessAFileIsMissing() {
+    // Without an included file its symbols are undefined everywhere: the passes would
+    // only bury the one message that matters under its consequences.
+    if (diagnostics.HasFileErrors()) {
+        diagnostics.KeepOnlyFileErrors();
+        return false;
+    }
     return Run();
 }
 

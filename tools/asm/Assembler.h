@@ -60,6 +60,8 @@ private:
     class CStatement;
 
     bool Run();
+    // Run, unless a file the source names could not be read (then only that is reported).
+    bool RunUnlessAFileIsMissing();
     void RunPass(bool final);
     bool SymbolsSettled() const;
     void ProcessLine(size_t sequence);

@@ -14,6 +14,22 @@ void CDiagnostics::Error(std::string message) {
     messages.push_back({SSourceLocation{}, std::move(message)});
 }
 
+void CDiagnostics::FileError(const SSourceLocation& location, std::string message) {
+    // Always kept, even past the limit: it is the one message that explains the others.
+    if (muted)
+        return;
+    messages.push_back({location, std::move(message), true});
+}
+
+bool CDiagnostics::HasFileErrors() const {
+    return std::any_of(messages.begin(), messages.end(),
+                       [](const SDiagnostic& d) { return d.unreadableFile; });
+}
+
+void CDiagnostics::KeepOnlyFileErrors() {
+    std::erase_if(messages, [](const SDiagnostic& d) { return !d.unreadableFile; });
+}
+
 std::string CDiagnostics::Format() const {
     std::vector<const SDiagnostic*> ordered;
     for (const SDiagnostic& d : messages)

@@ -17,6 +17,7 @@ struct SSourceLocation {
 struct SDiagnostic {
     SSourceLocation location;
     std::string message;
+    bool unreadableFile = false; // a file the source names could not be read
 };
 
 class CDiagnostics {
@@ -30,6 +31,13 @@ public:
     void Error(const SSourceLocation& location, std::string message);
     // An error without a place in the source (a file that cannot be read, ...).
     void Error(std::string message);
+    // A file that the source names (.include, .incbin) cannot be read: every error after
+    // it may only follow from it.
+    void FileError(const SSourceLocation& location, std::string message);
+
+    bool HasFileErrors() const;
+    // Keeps only the file errors, so that they are not buried under their consequences.
+    void KeepOnlyFileErrors();
 
     bool HasErrors() const { return !messages.empty(); }
     bool IsFull() const { return messages.size() >= kLimit; }

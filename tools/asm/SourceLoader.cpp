@@ -191,7 +191,7 @@ bool CSourceLoader::ResolveInclude(const std::string& name, size_t sequence, uin
         text = std::string(StandardIncludeText());
         return true;
     }
-    diagnostics.Error(Locate(sequence, column), "cannot find include file \"" + name + "\"");
+    diagnostics.FileError(Locate(sequence, column), "cannot find include file \"" + name + "\"");
     return false;
 }
 
@@ -208,6 +208,6 @@ bool CSourceLoader::ResolveBinary(const std::string& name, size_t sequence, uint
             return true;
         }
     }
-    diagnostics.Error(Locate(sequence, column), "cannot find binary file \"" + name + "\"");
+    diagnostics.FileError(Locate(sequence, column), "cannot find binary file \"" + name + "\"");
     return false;
 }
