@@ -1,4 +1,5 @@
 // The window program: one main window that runs the machine between window events.
+#include "core/Machine.h"
 #include "core/Random.h"
 #include "host/CommandLine.h"
 #include "host/ExitSignals.h"
@@ -16,11 +17,36 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+namespace {
+
+// --help and --version answer without a window (and without a display).
+bool AnswersWithoutWindow(int argc, char** argv, int& code) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::cout << WindowProgramUsage();
+            code = 0;
+            return true;
+        }
+        if (argument == "--version") {
+            std::cout << "Tarquil " TARQUIL_VERSION "\n";
+            code = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (int code = 0; AnswersWithoutWindow(argc, argv, code))
+        return code;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tarquil");
     SeedRandom(MonotonicTickCount());
@@ -58,6 +84,11 @@ int main(int argc, char** argv) {
     }
 
     window.StartMachine();
+    // The option scanners pass over what they do not know; say so, once.
+    const CMachine* machine = window.GetMachine();
+    for (const std::string& problem :
+         FindCommandLineProblems(commandLine, machine ? machine->diskCount : -1))
+        std::cerr << "tarquil: " << problem << '\n';
     window.show();
 
     // Logging off asks the exit question too.

@@ -33,6 +33,38 @@ TEST(CommandLine, NoAskOption) {
         EXPECT_EQ(HasNoAskOption(row.line), row.noAsk) << row.line;
 }
 
+TEST(CommandLine, ProblemsTheScannersPassOverAreNamed) {
+    struct {
+        const char* line;
+        int32_t slots;
+        std::vector<std::string> problems;
+    } rows[] = {
+        {"-disk 2 x.disk -BOOT 1 -disksempty -NoAsk", 4, {}},
+        {"-dsk 2 x.disk",
+         4,
+         {"\"-dsk\" is not understood (see --help)", "\"2\" is not understood",
+          "\"x.disk\" is not understood"}},
+        {"-disk 99999999999 x.disk",
+         4,
+         {"\"-disk 99999999999\" names no slot: the machine has slots 0 to 3"}},
+        {"-disk 4 x.disk -disk -1 y.disk",
+         4,
+         {"\"-disk 4\" names no slot: the machine has slots 0 to 3",
+          "\"-disk -1\" names no slot: the machine has slots 0 to 3"}},
+        {"-boot 99", 1, {"\"-boot 99\" names no slot: the machine has slot 0 only"}},
+        {"-boot -3", 1, {}},
+        {"-boot 0", 0, {"\"-boot 0\" names no slot: the machine has no disk slots"}},
+        {"-disk 7 x.disk -boot 9", -1, {}},
+        // Cut short: the machine's start shows that in an error box.
+        {"-disk 1", 4, {}},
+        {"-boot", 4, {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FindCommandLineProblems(row.line, row.slots), row.problems) << row.line;
+    for (const char* option : {"-disk N FILE", "-disksempty", "-boot N", "-noask", "--version"})
+        EXPECT_NE(WindowProgramUsage().find(option), std::string::npos) << option;
+}
+
 TEST(ThreadPriority, CodesMapToNiceValuesInOrder) {
     EXPECT_EQ(NiceValueFor(EThreadPriority::Idle), 19);
     EXPECT_EQ(NiceValueFor(EThreadPriority::Normal), 0);
