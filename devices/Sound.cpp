@@ -57,7 +57,16 @@ bool CSound::Init(const qm::CINIFile& machineConfig, const qm::CINIFile&, const 
     if (reason.empty())
         reason = "Cannot retrieve error message";
     output.reset();
-    qm::SetError("Cannot initialize MIDI (" + reason + ")", kTag, 55);
+    const std::string cause = "Cannot initialize MIDI (" + reason + ")";
+    if (machineConfig.GetFileName().empty()) {
+        qm::SetError(cause, kTag, 55);
+    } else {
+        // Without a way out, the box would come back at every start and Reset. The box
+        // lists the newest message first, so the way out, put first, ends it.
+        qm::SetError("To start without sound, set Enabled=0 in the [MIDI] section of "
+                     "Tarquil1.ini");
+        qm::PushError(cause, kTag, 55);
+    }
     qm::PushError("Unable to create MIDI sound device", kTag, 59);
     return false;
 }

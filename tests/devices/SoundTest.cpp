@@ -83,10 +83,13 @@ TEST_F(SoundInitTest, AFailedOpenGivesTheTwoMessagesAndLeavesNothingOpen) {
             EXPECT_FALSE(sound.IsOpen());
             EXPECT_FALSE(sound.SendShortMessage(0x007F3C90));
         }
-        EXPECT_EQ(PopAllErrors(),
-                  (std::vector<std::string>{"[.\\sound,59] Unable to create MIDI sound device",
-                                            std::string("[.\\sound,55] Cannot initialize MIDI (") +
-                                                c.shown + ")"}));
+        // The box lists the newest first: the way out ends it.
+        EXPECT_EQ(
+            PopAllErrors(),
+            (std::vector<std::string>{
+                "[.\\sound,59] Unable to create MIDI sound device",
+                std::string("[.\\sound,55] Cannot initialize MIDI (") + c.shown + ")",
+                "To start without sound, set Enabled=0 in the [MIDI] section of Tarquil1.ini"}));
         // Nothing to reset or close: the output never opened.
         EXPECT_EQ(log, (std::vector<std::string>{"open"}));
     }
@@ -95,6 +98,13 @@ TEST_F(SoundInitTest, AFailedOpenGivesTheTwoMessagesAndLeavesNothingOpen) {
 TEST_F(SoundInitTest, WithoutAnOutputOrFactoryThereIsNoMidi) {
     CSound sound;
     EXPECT_FALSE(sound.Init(config, settings, ""));
+    EXPECT_EQ(PopAllErrors(),
+              (std::vector<std::string>{
+                  "[.\\sound,59] Unable to create MIDI sound device",
+                  "[.\\sound,55] Cannot initialize MIDI (No MIDI output is available)",
+                  "To start without sound, set Enabled=0 in the [MIDI] section of Tarquil1.ini"}));
+    // A configuration that comes from no file (the runner's own) has no file to edit.
+    EXPECT_FALSE(sound.Init(qm::CINIFile(), settings, ""));
     EXPECT_EQ(PopAllErrors(),
               (std::vector<std::string>{
                   "[.\\sound,59] Unable to create MIDI sound device",

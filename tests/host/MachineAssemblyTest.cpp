@@ -389,8 +389,10 @@ TEST_F(SoundAssemblyTest, SoundThatCannotStartIsShownAndLeftOut) {
     UseOutputs(false);
     ASSERT_TRUE(Start(Config("[MIDI]\r\nEnabled=yes\r\n[Disks]\r\nCount=1\r\n")));
     EXPECT_EQ(boxes,
-              std::vector<std::string>{"[.\\sound,59] Unable to create MIDI sound device\n"
-                                       "[.\\sound,55] Cannot initialize MIDI (no synthesizer)\n"});
+              std::vector<std::string>{
+                  "[.\\sound,59] Unable to create MIDI sound device\n"
+                  "[.\\sound,55] Cannot initialize MIDI (no synthesizer)\n"
+                  "To start without sound, set Enabled=0 in the [MIDI] section of Tarquil1.ini\n"});
     EXPECT_EQ(Machine().sound, nullptr);
     EXPECT_EQ(Machine().diskCount, 1);
 }

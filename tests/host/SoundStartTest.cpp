@@ -60,7 +60,8 @@ TEST(SoundStartTest, WithoutASoundCardTheMessagesShowAndTheMachineRunsWithoutSou
         EXPECT_EQ(boxes, std::vector<std::string>{
                              "[.\\sound,59] Unable to create MIDI sound device\n"
                              "[.\\sound,55] Cannot initialize MIDI (No audio output: No audio "
-                             "output device)\n"});
+                             "output device)\nTo start without sound, set Enabled=0 in the [MIDI] "
+                             "section of Tarquil1.ini\n"});
         CMachine& machine = *host.GetMachine();
         EXPECT_EQ(machine.sound, nullptr);
 

@@ -187,6 +187,8 @@ TEST_F(RunnerSoundTest, TheSoundFontOfTheConfigurationIsTakenBesideIt) {
     EXPECT_EQ(result.err, "error: Tarquil - Error\n"
                           "[.\\sound,59] Unable to create MIDI sound device\n"
                           "[.\\sound,55] Cannot initialize MIDI (No usable SoundFont at \"" +
-                              dir + "missing.sf2\")\n");
+                              dir +
+                              "missing.sf2\")\nTo start without sound, set Enabled=0 in the [MIDI] "
+                              "section of Tarquil1.ini\n");
     EXPECT_EQ(result.exitCode, 0);
 }
