@@ -198,6 +198,8 @@ public:
 
     int32_t GetBootSlot() const { return bootSlot; }
     void SetBootSlot(int32_t slot) { bootSlot = slot; }
+    // The slot whose image the last boot loaded; -1 when no boot image was loaded.
+    int32_t GetBootedSlot() const { return bootedSlot; }
 
     CMemory& GetMemory() { return *memory; }
     CPlatform& GetPlatform() { return platform; }
@@ -372,6 +374,7 @@ private:
     CPlatform& platform;
     std::string pendingMessage;
     int32_t bootSlot = 0;
+    int32_t bootedSlot = -1;
     bool running = false;
     uint64_t instructionCount = 0;
     CMemory* memory = nullptr;

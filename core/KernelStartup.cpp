@@ -57,6 +57,7 @@ void CKernel::Attach(CMemory& attachedMemory) {
 
 void CKernel::Boot() {
     running = true;
+    bootedSlot = -1;
     if (!machine || !memory) {
         Fail("Internal kernel error (no pointer to devices)");
         return;
@@ -87,4 +88,6 @@ void CKernel::LoadBootImage(CDiskSlot& disk, uint32_t slot, int32_t length) {
     }
     if (!memory->ReadFromDisk(0, disk, length, false))
         Fail("Cannot boot from disk " + std::to_string(slot));
+    else
+        bootedSlot = static_cast<int32_t>(slot);
 }
