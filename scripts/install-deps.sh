@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libpng-dev
-  qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libxcb1-dev
+  qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libxcb1-dev libgif-dev
+  desktop-file-utils shared-mime-info man-db
   libfluidsynth-dev libasound2-dev timgm6mb-soundfont
   fonts-terminus
   clang libclang-rt-14-dev
