@@ -239,8 +239,12 @@ void CScreen::UpdateTextLayout() {
 }
 
 void CScreen::UpdatePictureLayout() {
-    const int32_t fit = std::min(clientWidth / width, clientHeight / height);
+    const int32_t fit = fitToWindow ? std::min(clientWidth / width, clientHeight / height) : 1;
     ScaleForFit(fit, scale, gap);
+    if (!pixelGapAllowed) {
+        scale += gap;
+        gap = 0;
+    }
     const int32_t pitch = scale + gap;
     const int32_t newWidth = pitch * width;
     const int32_t newHeight = pitch * height;
@@ -419,6 +423,15 @@ bool CScreen::GetCellSize(int32_t& outWidth, int32_t& outHeight) const {
     outWidth = cellWidth;
     outHeight = cellHeight;
     return mode == kScreenText;
+}
+
+void CScreen::SetScaling(bool fit, bool pixelGap) {
+    if (fit == fitToWindow && pixelGap == pixelGapAllowed)
+        return;
+    fitToWindow = fit;
+    pixelGapAllowed = pixelGap;
+    UpdateLayout();
+    RepaintAll();
 }
 
 bool CScreen::GetPixelScale(int32_t& outScale, int32_t& outGap) const {

@@ -62,6 +62,10 @@ public:
     void ChooseScreenFont();
     // The window changed size.
     void NotifyResize();
+    // How graphics fill the window: enlarged to fit it (the default) or at one window pixel
+    // per machine pixel (the host enlarges the whole screen itself); with or without the
+    // black line between large blocks.
+    void SetScaling(bool fitToWindow, bool pixelGap);
     void SetMinimized(bool value) { minimized = value; }
     bool IsMinimized() const { return minimized; }
 
@@ -124,6 +128,8 @@ private:
     std::vector<uint32_t> pixels;
     int32_t scale = 1;
     int32_t gap = 0;
+    bool fitToWindow = true;
+    bool pixelGapAllowed = true;
     int32_t pictureOriginX = 0;
     int32_t pictureOriginY = 0;
     int32_t pictureWidth = 0;

@@ -74,8 +74,10 @@ std::vector<std::string> FindCommandLineProblems(const std::string& commandLine,
 }
 
 std::string WindowProgramUsage() {
-    return "Usage: tarquil [OPTIONS]\n"
-           "Runs the Tarquil machine in a window, configured by Tarquil1.ini and Tarquil2.ini.\n"
+    return "Usage: tarquil [OPTIONS] [FILE.disk]\n"
+           "Runs the Tarquil machine in a window, configured by Tarquil1.ini and Tarquil2.ini\n"
+           "(beside the program when Tarquil1.ini is there, else in ~/.config/tarquil/).\n"
+           "A FILE.disk given by itself goes into the first free slot and the machine boots it.\n"
            "\n"
            "Options (in any letter case):\n"
            "  -disk N FILE   start with the disk image FILE in slot N (EMPTY: no disk)\n"

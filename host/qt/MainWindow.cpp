@@ -1,28 +1,42 @@
 #include "host/qt/MainWindow.h"
 
+#include "core/DiskSlot.h"
 #include "core/Kernel.h"
 #include "core/Machine.h"
 #include "devices/Mouse.h"
 #include "devices/Screen.h"
 #include "host/CommandLine.h"
+#include "host/OpenedImages.h"
 #include "host/qt/QtText.h"
 #include "host/qt/ScreenWidget.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStyleHints>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -54,12 +68,18 @@ std::array<int32_t, 5> ScreenShape(const CScreen& screen) {
 
 // The client size that shows the whole screen, and the smallest one that does not cut it:
 // the text grid, or the picture at the enlargement the client area gives now (at least one
-// window pixel per pixel, and at least one per pixel for the smallest).
-bool ScreenContentSize(const CScreen& screen, const QSize& client, QSize& wanted, QSize& minimum) {
+// window pixel per pixel, and at least one per pixel for the smallest). A fixed scale
+// (`zoom` above 1) makes both the screen's own size times the scale.
+bool ScreenContentSize(const CScreen& screen, const QSize& client, int zoom, QSize& wanted,
+                       QSize& minimum) {
     const std::array<int32_t, 5> shape = ScreenShape(screen);
     const int width = shape[1], height = shape[2];
     if (shape[0] == kScreenText && shape[3] > 0 && shape[4] > 0) {
-        wanted = minimum = QSize(width * shape[3], height * shape[4]);
+        wanted = minimum = QSize(width * shape[3], height * shape[4]) * zoom;
+        return true;
+    }
+    if (shape[0] == kScreenGraphics && width > 0 && height > 0 && zoom > 1) {
+        wanted = minimum = QSize(width, height) * zoom;
         return true;
     }
     if (shape[0] == kScreenGraphics && width > 0 && height > 0) {
@@ -73,14 +93,51 @@ bool ScreenContentSize(const CScreen& screen, const QSize& client, QSize& wanted
     return false;
 }
 
+// How long a status message stays on the screen.
+constexpr int kStatusMilliseconds = 4000;
+// How long the window waits after the booted image changed before it compares it: a writer
+// may still be at work.
+constexpr int kReloadDelayMilliseconds = 300;
+constexpr int kReloadRetries = 10;
+
+// The header and the boot image of a disk image file: what a rebuilt disk changes. The
+// data behind it is the program's own and changes while it runs.
+QByteArray BootImageBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.read(20);
+    if (head.size() < 20)
+        return head;
+    int32_t length = 0;
+    std::memcpy(&length, head.constData() + 16, 4);
+    const qint64 rest = file.size() - 20;
+    const qint64 bootLength = length < 0 ? rest : std::min<qint64>(length, rest);
+    return head + file.read(bootLength);
+}
+
+// A file name for a new picture that no file has yet: Tarquil-20261209-201530.png.
+QString NewPictureName(const QString& directory, const QString& extension) {
+    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QString path = directory + "/Tarquil-" + stamp + extension;
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = directory + "/Tarquil-" + stamp + "-" + QString::number(n) + extension;
+    return path;
+}
+
 } // namespace
 
 CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string& commandLine)
     : timers([this](uint32_t id) { PostTimer(id); }),
       runner([this](const std::string& message) { SetStatusTitle(message); }),
-      askOnExit(!HasNoAskOption(commandLine)) {
+      askOnExit(!HasNoAskOption(commandLine)),
+      viewSettingsPath(settingsDirectory + SViewSettings::kFileName),
+      view(SViewSettings::Load(viewSettingsPath)),
+      recorder([this] { return screenWidget->GrabScreen(); }) {
     setWindowTitle(kTitle);
-    setWindowIcon(MakeIcon());
+    setAcceptDrops(true);
+    // The installed icon when the desktop has it, else the same picture drawn here.
+    setWindowIcon(QIcon::fromTheme("tarquil", MakeIcon()));
     screenWidget = new CScreenWidget([this] { return GetMachine(); }, platform, runner, this);
     setCentralWidget(screenWidget);
     BuildMenus();
@@ -91,6 +148,24 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
     screenWidget->setFocus();
     // A program that changes the screen's mode gets a window that shows all of it.
     runner.SetTurnObserver([this] { FollowScreenShape(); });
+    screenWidget->SetPixelGap(view.pixelGap);
+    screenWidget->SetZoom(std::max(1, view.scale));
+
+    statusLabel = new QLabel(this);
+    statusLabel->setObjectName("statusMessage");
+    statusLabel->setStyleSheet("QLabel { background: rgba(0, 0, 0, 190); color: white; "
+                               "padding: 4px 8px; border-radius: 3px; }");
+    statusLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    statusLabel->hide();
+    statusTimer.setSingleShot(true);
+    connect(&statusTimer, &QTimer::timeout, statusLabel, &QLabel::hide);
+
+    reloadTimer.setSingleShot(true);
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        reloadRetries = 0;
+        reloadTimer.start(kReloadDelayMilliseconds);
+    });
+    connect(&reloadTimer, &QTimer::timeout, this, &CMainWindow::CheckWatchedImage);
 
     // The desktop's wheel setting changed: the mouse scrolls by the new number of lines.
     connect(QGuiApplication::styleHints(), &QStyleHints::wheelScrollLinesChanged, this, [this] {
@@ -131,7 +206,8 @@ void CMainWindow::BuildMenus() {
         return action;
     };
     QMenu* file = menuBar()->addMenu("&File");
-    addAction(file, "&Reset", "actionReset", &CMainWindow::Reset);
+    addAction(file, "&Reset", "actionReset", &CMainWindow::Reset)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     file->addSeparator();
     addAction(file, "E&xit", "actionExit", &CMainWindow::Exit);
     QMenu* settings = menuBar()->addMenu("&Settings");
@@ -141,6 +217,63 @@ void CMainWindow::BuildMenus() {
     addAction(help, "&About...", "actionAbout", &CMainWindow::ShowAbout);
     for (QMenu* menu : {file, settings, help})
         WatchModalMenu(menu);
+    BuildViewMenu();
+    // The window keeps its keys while the menu bar is hidden (fullscreen), and the program
+    // hears of them neither pressed nor released.
+    const QList<QAction*> all = findChildren<QAction*>();
+    addActions(all);
+    QList<QKeyCombination> keys;
+    for (const QAction* action : all)
+        for (const QKeySequence& sequence : action->shortcuts())
+            if (!sequence.isEmpty())
+                keys << sequence[0];
+    screenWidget->SetWindowKeys(keys);
+}
+
+void CMainWindow::BuildViewMenu() {
+    QMenu* menu = menuBar()->addMenu("&View");
+    WatchModalMenu(menu);
+    QAction* fullscreen = menu->addAction("&Fullscreen");
+    fullscreen->setObjectName("actionFullscreen");
+    fullscreen->setCheckable(true);
+    fullscreen->setShortcuts({QKeySequence(Qt::Key_F11), QKeySequence(Qt::ALT | Qt::Key_Return),
+                              QKeySequence(Qt::ALT | Qt::Key_Enter)});
+    connect(fullscreen, &QAction::triggered, this, &CMainWindow::SetFullscreen);
+
+    QMenu* scaleMenu = menu->addMenu("&Scale");
+    auto* scales = new QActionGroup(this);
+    for (int scale = 0; scale <= SViewSettings::kMaxScale; ++scale) {
+        QAction* action = scaleMenu->addAction(scale == 0 ? QString("&Fit to Window")
+                                                          : QString("&%1x").arg(scale));
+        action->setObjectName(QString("actionScale%1").arg(scale));
+        action->setCheckable(true);
+        action->setChecked(scale == view.scale);
+        action->setActionGroup(scales);
+        connect(action, &QAction::triggered, this, [this, scale] { SetScale(scale); });
+    }
+    QAction* gap = menu->addAction("Pixel &Gap");
+    gap->setObjectName("actionPixelGap");
+    gap->setCheckable(true);
+    gap->setChecked(view.pixelGap);
+    connect(gap, &QAction::triggered, this, &CMainWindow::SetPixelGap);
+    menu->addSeparator();
+
+    QAction* screenshot = menu->addAction("Save Screens&hot");
+    screenshot->setObjectName("actionScreenshot");
+    screenshot->setShortcut(QKeySequence(Qt::Key_F12));
+    connect(screenshot, &QAction::triggered, this, [this] { SaveScreenshot(); });
+    QAction* record = menu->addAction("&Record Animation");
+    record->setObjectName("actionRecord");
+    record->setCheckable(true);
+    record->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F12));
+    connect(record, &QAction::triggered, this, &CMainWindow::ToggleRecording);
+    menu->addSeparator();
+
+    QAction* reload = menu->addAction("Reload &When the Disk Changes");
+    reload->setObjectName("actionReload");
+    reload->setCheckable(true);
+    reload->setChecked(view.reloadOnChange);
+    connect(reload, &QAction::triggered, this, &CMainWindow::SetReloadOnChange);
 }
 
 // An open menu keeps the user busy with the window: the program hears of it as it would of
@@ -177,12 +310,17 @@ QAction* CMainWindow::GetAction(const char* objectName) const {
 
 void CMainWindow::StartMachine() {
     host->GetEnvironment().startMinimized = isMinimized();
+    host->GetEnvironment().beforeBoot = [this](CMachine& machine) {
+        OpenImagesForBoot(machine, openedImages);
+    };
     host->StartMachine();
     CMachine* machine = GetMachine();
     runner.SetKernel(machine ? machine->kernel : nullptr);
+    screenWidget->ApplyScaling();
     GetSurface().RequestFullPaint();
     screenWidget->update();
     FollowScreenShape();
+    WatchBootImage();
 }
 
 void CMainWindow::StopMachine() {
@@ -242,7 +380,8 @@ void CMainWindow::FitWindowToScreen() {
         return;
     fittedShape = ScreenShape(*machine->screen);
     QSize wanted, minimum;
-    if (!ScreenContentSize(*machine->screen, screenWidget->size(), wanted, minimum))
+    if (!ScreenContentSize(*machine->screen, screenWidget->size(), screenWidget->GetZoom(), wanted,
+                           minimum))
         return;
     // Menu bar and whatever else surrounds the screen, as the layout places it now.
     if (layout())
@@ -317,6 +456,184 @@ void CMainWindow::closeEvent(QCloseEvent* event) {
     }
     StopMachine();
     event->accept();
+}
+
+void CMainWindow::ShowAsRemembered() {
+    if (view.fullscreen)
+        SetFullscreen(true);
+    else
+        show();
+}
+
+void CMainWindow::SaveViewSettings() {
+    view.Save(viewSettingsPath);
+}
+
+void CMainWindow::SetFullscreen(bool on) {
+    view.fullscreen = on;
+    SaveViewSettings();
+    GetAction("actionFullscreen")->setChecked(on);
+    menuBar()->setVisible(!on);
+    if (on) {
+        showFullScreen();
+    } else {
+        showNormal();
+        FitWindowToScreen();
+    }
+    screenWidget->setFocus();
+}
+
+void CMainWindow::SetScale(int scale) {
+    view.scale = std::clamp(scale, 0, SViewSettings::kMaxScale);
+    SaveViewSettings();
+    GetAction(QString("actionScale%1").arg(view.scale).toLatin1().constData())->setChecked(true);
+    screenWidget->SetZoom(std::max(1, view.scale));
+    FitWindowToScreen();
+}
+
+void CMainWindow::SetPixelGap(bool on) {
+    view.pixelGap = on;
+    SaveViewSettings();
+    GetAction("actionPixelGap")->setChecked(on);
+    screenWidget->SetPixelGap(on);
+}
+
+void CMainWindow::SetReloadOnChange(bool on) {
+    view.reloadOnChange = on;
+    SaveViewSettings();
+    GetAction("actionReload")->setChecked(on);
+    WatchBootImage();
+}
+
+void CMainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (statusLabel->isVisible())
+        ShowStatus(statusLabel->text());
+}
+
+void CMainWindow::ShowStatus(const QString& message) {
+    statusLabel->setText(message);
+    statusLabel->adjustSize();
+    const QRect area = centralWidget()->geometry();
+    statusLabel->move(area.left() + 8, area.bottom() - statusLabel->height() - 8);
+    statusLabel->show();
+    statusLabel->raise();
+    statusTimer.start(kStatusMilliseconds);
+}
+
+QString CMainWindow::GetStatusMessage() const {
+    return statusLabel->text();
+}
+
+QString CMainWindow::ScreenshotDirectory() {
+    QString base = qEnvironmentVariable("XDG_PICTURES_DIR");
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        base = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        if (base.isEmpty() || !QFileInfo(base).isDir())
+            base = QDir::homePath();
+    }
+    return QDir(base).filePath("Tarquil");
+}
+
+QString CMainWindow::SaveScreenshot() {
+    const QString directory = ScreenshotDirectory();
+    const QImage shot = screenWidget->GrabScreen();
+    const QString path = NewPictureName(directory, ".png");
+    if (shot.isNull() || !QDir().mkpath(directory) || !shot.save(path, "PNG")) {
+        ShowStatus("Cannot save the screenshot in " + directory);
+        return {};
+    }
+    ShowStatus("Screenshot saved: " + path);
+    return path;
+}
+
+void CMainWindow::ToggleRecording() {
+    QAction* action = GetAction("actionRecord");
+    if (recorder.IsRecording()) {
+        const bool saved = recorder.Stop();
+        ShowStatus(saved ? "Recording saved: " + recorder.property("path").toString()
+                         : "Cannot write the recording " + recorder.property("path").toString());
+        action->setChecked(false);
+        return;
+    }
+    const QString directory = ScreenshotDirectory();
+    const QString path = NewPictureName(directory, ".gif");
+    if (!QDir().mkpath(directory) || !recorder.Start(path.toStdString())) {
+        ShowStatus("Cannot start a recording in " + directory);
+        action->setChecked(false);
+        return;
+    }
+    recorder.setProperty("path", path);
+    action->setChecked(true);
+    ShowStatus("Recording to " + path + " (Shift+F12 stops)");
+}
+
+void CMainWindow::WatchBootImage() {
+    if (!watcher.files().isEmpty())
+        watcher.removePaths(watcher.files());
+    watchedImage.clear();
+    watchedBootImage.clear();
+    CMachine* machine = GetMachine();
+    if (!view.reloadOnChange || !machine || !machine->kernel)
+        return;
+    const int32_t slot = machine->kernel->GetBootedSlot();
+    if (slot < 0 || slot >= machine->diskCount || !machine->disks[static_cast<size_t>(slot)])
+        return;
+    watchedImage =
+        QFileInfo(QString::fromStdString(machine->disks[static_cast<size_t>(slot)]->GetFileName()))
+            .absoluteFilePath();
+    watchedBootImage = BootImageBytes(watchedImage);
+    watcher.addPath(watchedImage);
+}
+
+// A writer that replaces the file (a new file renamed over the old one) ends the watch: the
+// path is watched again, and a file that is missing for a moment is waited for.
+void CMainWindow::CheckWatchedImage() {
+    if (watchedImage.isEmpty())
+        return;
+    if (!QFileInfo::exists(watchedImage)) {
+        if (++reloadRetries <= kReloadRetries)
+            reloadTimer.start(kReloadDelayMilliseconds);
+        return;
+    }
+    if (!watcher.files().contains(watchedImage))
+        watcher.addPath(watchedImage);
+    const QByteArray current = BootImageBytes(watchedImage);
+    if (current.isEmpty() || current == watchedBootImage)
+        return;
+    const QString name = QFileInfo(watchedImage).fileName();
+    Reset();
+    ShowStatus("Reloaded " + name);
+}
+
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    const QString path = urls.first().toLocalFile();
+    // The drop's own loop ends before the question is asked.
+    QTimer::singleShot(0, this, [this, path] { OfferImage(path); });
+}
+
+void CMainWindow::OfferImage(const QString& path) {
+    const QString question = "Reset the machine and boot \"" + QFileInfo(path).fileName() + "\" ?";
+    NotifyActivity(0);
+    const bool yes = resetQuestion ? resetQuestion(question)
+                                   : QMessageBox::question(this, kTitle, question,
+                                                           QMessageBox::Yes | QMessageBox::No,
+                                                           QMessageBox::Yes) == QMessageBox::Yes;
+    NotifyActivity(1);
+    if (!yes)
+        return;
+    openedImages = {QFileInfo(path).absoluteFilePath().toStdString()};
+    Reset();
 }
 
 void CMainWindow::changeEvent(QEvent* event) {

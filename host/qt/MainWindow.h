@@ -8,17 +8,25 @@
 #include "host/qt/HostTimers.h"
 #include "host/qt/MachineRunner.h"
 #include "host/qt/QtPlatform.h"
+#include "host/qt/ScreenRecorder.h"
+#include "host/qt/ViewSettings.h"
 
+#include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CScreenWidget;
 class CQtScreenSurface;
 class QAction;
+class QLabel;
 
 class CMainWindow : public QMainWindow {
     Q_OBJECT
@@ -29,6 +37,14 @@ public:
     // is the program's command line without its name.
     CMainWindow(const std::string& settingsDirectory, const std::string& commandLine);
     ~CMainWindow() override;
+
+    // Disk images given by themselves on the command line or dropped on the window: each
+    // machine start puts them into slots and boots the first.
+    void SetOpenedImages(std::vector<std::string> paths) { openedImages = std::move(paths); }
+    const std::vector<std::string>& GetOpenedImages() const { return openedImages; }
+
+    // Shows the window as the view settings remember it (fullscreen or not).
+    void ShowAsRemembered();
 
     // Builds the current machine; the window's creation does it before the window shows.
     void StartMachine();
@@ -52,6 +68,33 @@ public:
     void ChooseFont();
     void ShowDisks();
     void ShowAbout();
+    // The View menu.
+    void SetFullscreen(bool on);
+    void ToggleFullscreen() { SetFullscreen(!isFullScreen()); }
+    // 0: fit to the window; 1 to 6: a fixed scale that sizes the window.
+    void SetScale(int scale);
+    void SetPixelGap(bool on);
+    void SetReloadOnChange(bool on);
+    // Saves the screen as PNG into the screenshot folder; the file's path, or empty.
+    QString SaveScreenshot();
+    // Starts a GIF recording of the screen, or ends the one running.
+    void ToggleRecording();
+    bool IsRecording() const { return recorder.IsRecording(); }
+    // Asks whether to Reset into the image and does so when the answer is yes.
+    void OfferImage(const QString& path);
+
+    const SViewSettings& GetViewSettings() const { return view; }
+    // Where screenshots and recordings go: $XDG_PICTURES_DIR/Tarquil/, or the pictures
+    // folder, or the home folder.
+    static QString ScreenshotDirectory();
+    // The last message of the status line (screenshots, recordings, reloads).
+    QString GetStatusMessage() const;
+    // The image file the current machine booted from, when reloads watch it.
+    const QString& GetWatchedImage() const { return watchedImage; }
+    // How a dropped image asks to Reset (tests answer without a message box).
+    void SetResetQuestion(std::function<bool(const QString&)> question) {
+        resetQuestion = std::move(question);
+    }
 
     CScreenWidget& GetScreenWidget() { return *screenWidget; }
     CQtScreenSurface& GetSurface();
@@ -69,9 +112,17 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BuildMenus();
+    void BuildViewMenu();
+    void SaveViewSettings();
+    void ShowStatus(const QString& message);
+    void WatchBootImage();
+    void CheckWatchedImage();
     void PostTimer(uint32_t id);
     void WatchModalMenu(class QMenu* menu);
     // One menu session, from the first menu opened to the last one closed, however many
@@ -91,4 +142,18 @@ private:
     // Mode, width, height, cell width and cell height the window was last fitted to.
     std::array<int32_t, 5> fittedShape{};
     CDisksDialog::FilePicker diskFilePicker;
+    std::string viewSettingsPath;
+    SViewSettings view;
+    std::vector<std::string> openedImages;
+    std::function<bool(const QString&)> resetQuestion;
+    CScreenRecorder recorder;
+    QLabel* statusLabel;
+    QTimer statusTimer;
+    // Reload: the booted image, its boot image's bytes when it booted, and a short delay
+    // that lets a writer finish before the file is compared.
+    QFileSystemWatcher watcher;
+    QString watchedImage;
+    QByteArray watchedBootImage;
+    QTimer reloadTimer;
+    int reloadRetries = 0;
 };

@@ -68,8 +68,23 @@ public:
 CQtScreenSurface::CQtScreenSurface(QWidget& widget) : widget(widget) {}
 
 void CQtScreenSurface::GetClientSize(int32_t& width, int32_t& height) {
-    width = widget.width();
-    height = widget.height();
+    const QSize size = ClientSize();
+    width = size.width();
+    height = size.height();
+}
+
+// With a zoom above 1 the screen draws at one image pixel per machine pixel into an image
+// that many times smaller than the widget, which the widget enlarges.
+QSize CQtScreenSurface::ClientSize() const {
+    return widget.size() / zoom;
+}
+
+void CQtScreenSurface::SetZoom(int value) {
+    value = std::max(1, value);
+    if (value == zoom)
+        return;
+    zoom = value;
+    fullPaintRequested = true;
 }
 
 std::unique_ptr<CScreenFont> CQtScreenSurface::CreateFont(const SFontRecord& record) {
@@ -84,7 +99,7 @@ bool CQtScreenSurface::MeasureCell(const CScreenFont& font, int32_t& width, int3
 }
 
 void CQtScreenSurface::EnsureImageSize() {
-    const QSize size = widget.size();
+    const QSize size = ClientSize();
     if (image.size() == size)
         return;
     if (size.isEmpty()) {
@@ -108,7 +123,7 @@ bool CQtScreenSurface::BeginDraw() {
 void CQtScreenSurface::EndDraw() {
     painter.reset();
     if (!inPaintEvent && !dirty.isEmpty())
-        widget.update(dirty);
+        widget.update(QRect(dirty.topLeft() * zoom, dirty.size() * zoom));
     dirty = QRect();
 }
 
@@ -203,7 +218,7 @@ std::unique_ptr<QFontDialog> CQtScreenSurface::MakeFontDialog(const QFont& font,
 }
 
 bool CQtScreenSurface::NeedsFullPaint() const {
-    return fullPaintRequested || image.size() != widget.size();
+    return fullPaintRequested || image.size() != ClientSize();
 }
 
 void CQtScreenSurface::EndPaintEvent() {

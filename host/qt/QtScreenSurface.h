@@ -54,6 +54,12 @@ public:
     // The font dialog of the Font command: fixed-pitch faces, no underline or strike-out.
     static std::unique_ptr<class QFontDialog> MakeFontDialog(const QFont& font, QWidget* parent);
 
+    // Window pixels per image pixel (1: the image is the client area).
+    void SetZoom(int value);
+    int GetZoom() const { return zoom; }
+    // The client area the screen sees: the widget's size divided by the zoom.
+    QSize ClientSize() const;
+
 private:
     void EnsureImageSize();
     void AddDirty(const QRect& rect) { dirty = dirty.united(rect); }
@@ -69,4 +75,5 @@ private:
     std::vector<quint32> runGlyphs;
     std::vector<QPointF> runPositions;
     FontChooser fontChooser;
+    int zoom = 1;
 };

@@ -79,10 +79,114 @@ void CScreenWidget::paintEvent(QPaintEvent* event) {
         surface.EndPaintEvent();
     }
     QPainter painter(this);
-    const QRect area = event->rect();
+    Render(painter, event->rect());
+}
+
+void CScreenWidget::Render(QPainter& painter, const QRect& area) {
     const QImage& image = surface.GetImage();
     painter.fillRect(area, Qt::black);
-    painter.drawImage(area.topLeft(), image, area);
+    const int zoom = surface.GetZoom();
+    if (zoom == 1) {
+        painter.drawImage(area.topLeft(), image, area);
+        return;
+    }
+    painter.save();
+    painter.setClipRect(area);
+    painter.scale(zoom, zoom);
+    painter.drawImage(QPoint(0, 0), image);
+    painter.restore();
+    // Blocks of 5 or more window pixels get their last line black, as a fitted picture does.
+    CMachine* current = machine();
+    if (!pixelGap || zoom < 5 || !current || !current->screen)
+        return;
+    int32_t mode, columns, rows;
+    current->screen->GetMode(mode, columns, rows);
+    if (mode != kScreenGraphics || !current->screen->IsPictureValid())
+        return;
+    const QRect picture = ScreenArea().intersected(area);
+    const QRect whole = ScreenArea();
+    for (int x = whole.left() + zoom - 1; x <= picture.right(); x += zoom)
+        if (x >= picture.left())
+            painter.fillRect(x, picture.top(), 1, picture.height(), Qt::black);
+    for (int y = whole.top() + zoom - 1; y <= picture.bottom(); y += zoom)
+        if (y >= picture.top())
+            painter.fillRect(picture.left(), y, picture.width(), 1, Qt::black);
+}
+
+void CScreenWidget::SetZoom(int zoom) {
+    if (zoom == surface.GetZoom())
+        return;
+    surface.SetZoom(zoom);
+    ApplyScaling();
+    CMachine* current = machine();
+    if (current && current->screen) {
+        current->screen->NotifyResize();
+        runner.Wake();
+    }
+    update();
+}
+
+void CScreenWidget::SetPixelGap(bool on) {
+    pixelGap = on;
+    ApplyScaling();
+    surface.RequestFullPaint();
+    update();
+}
+
+void CScreenWidget::ApplyScaling() {
+    CMachine* current = machine();
+    if (current && current->screen)
+        current->screen->SetScaling(surface.GetZoom() == 1, pixelGap);
+}
+
+QSize CScreenWidget::NaturalSize() const {
+    CMachine* current = machine();
+    if (!current || !current->screen)
+        return sizeHint();
+    int32_t mode, columns, rows;
+    current->screen->GetMode(mode, columns, rows);
+    int32_t cellWidth = 0, cellHeight = 0;
+    if (mode == kScreenText && current->screen->GetCellSize(cellWidth, cellHeight) &&
+        cellWidth > 0 && cellHeight > 0)
+        return {columns * cellWidth, rows * cellHeight};
+    if (mode == kScreenGraphics)
+        return {columns, rows};
+    return sizeHint();
+}
+
+QRect CScreenWidget::ScreenArea() const {
+    CMachine* current = machine();
+    const int zoom = surface.GetZoom();
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    if (current && current->screen) {
+        int32_t mode, columns, rows;
+        current->screen->GetMode(mode, columns, rows);
+        if (mode == kScreenText)
+            current->screen->GetTextLayout(x, y, width, height);
+        else if (mode == kScreenGraphics && current->screen->IsPictureValid())
+            current->screen->GetPictureLayout(x, y, width, height);
+    }
+    if (width <= 0 || height <= 0)
+        return rect();
+    return QRect(x * zoom, y * zoom, width * zoom, height * zoom).intersected(rect());
+}
+
+QImage CScreenWidget::GrabScreen() {
+    if (surface.NeedsFullPaint()) {
+        surface.BeginPaintEvent();
+        CMachine* current = machine();
+        if (current && current->screen)
+            current->screen->Paint();
+        else
+            surface.PaintBlack();
+        surface.EndPaintEvent();
+    }
+    QImage frame(size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&frame);
+        Render(painter, rect());
+    }
+    return frame.copy(ScreenArea());
 }
 
 void CScreenWidget::resizeEvent(QResizeEvent* event) {
@@ -153,6 +257,12 @@ void CScreenWidget::ForwardKey(QKeyEvent* event, bool down) {
         return;
     bool pressWasSeen = true;
     const uint32_t virtualKey = down ? PressCode(*event) : ReleaseCode(*event, pressWasSeen);
+    // A shortcut of the window took the press; the release goes with it.
+    if (!down && !pressWasSeen &&
+        windowKeys.contains(
+            QKeyCombination(event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier),
+                            static_cast<Qt::Key>(event->key()))))
+        return;
     // Alt and what is typed with it belong to the window (menu access), as system keys do;
     // the key state still follows them.
     if (event->key() == Qt::Key_Alt || event->modifiers().testFlag(Qt::AltModifier)) {
@@ -190,7 +300,6 @@ void CScreenWidget::inputMethodEvent(QInputMethodEvent* event) {
 
 void CScreenWidget::focusOutEvent(QFocusEvent* event) {
     platform.ReleaseAllKeys();
-    heldKeys.clear();
     QWidget::focusOutEvent(event);
 }
 
@@ -202,8 +311,9 @@ bool CScreenWidget::MapPoint(const QPointF& position, int32_t& x, int32_t& y) co
     CMachine* current = machine();
     if (!current || !current->mouse || !current->screen)
         return false;
-    x = static_cast<int32_t>(std::floor(position.x()));
-    y = static_cast<int32_t>(std::floor(position.y()));
+    const double zoom = surface.GetZoom();
+    x = static_cast<int32_t>(std::floor(position.x() / zoom));
+    y = static_cast<int32_t>(std::floor(position.y() / zoom));
     return current->screen->MapPoint(x, y);
 }
 

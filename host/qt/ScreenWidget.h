@@ -5,6 +5,7 @@
 #include "host/qt/KeyMap.h"
 #include "host/qt/QtScreenSurface.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <cstdint>
@@ -35,6 +36,23 @@ public:
     // The MK_ flag word of mouse events for these buttons and modifiers.
     static uint32_t MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
 
+    // A fixed scale: every machine pixel (a text cell's pixels too) becomes zoom x zoom
+    // window pixels; 1 leaves the screen to fit itself into the window.
+    void SetZoom(int zoom);
+    int GetZoom() const { return surface.GetZoom(); }
+    // The black line between the blocks of a large fixed scale in graphics mode.
+    void SetPixelGap(bool on);
+    // Tells a new machine's screen how it is scaled.
+    void ApplyScaling();
+    // The screen at one window pixel per machine pixel: the text grid, the graphics picture,
+    // or the default client area without a mode.
+    QSize NaturalSize() const;
+    // The machine's screen as the window shows it, without the black frame around it.
+    QImage GrabScreen();
+    // The key combinations the window takes for itself (shortcuts): their presses never
+    // come here, and their releases are not passed on either.
+    void SetWindowKeys(QList<QKeyCombination> keys) { windowKeys = std::move(keys); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -62,6 +80,10 @@ private:
     void ForwardButton(QMouseEvent* event, uint32_t action);
     // The machine's mouse and screen when both exist, and the point in screen coordinates.
     bool MapPoint(const QPointF& position, int32_t& x, int32_t& y) const;
+    // Draws the window's view of the screen image into `area` (widget coordinates).
+    void Render(QPainter& painter, const QRect& area);
+    // The part of the widget that the grid or the picture covers.
+    QRect ScreenArea() const;
 
     MachineAccess machine;
     CQtPlatform& platform;
@@ -71,4 +93,7 @@ private:
     // The keys that are down, by native scan code (or Qt key when there is none), with the
     // code their press sent.
     std::unordered_map<uint32_t, uint32_t> heldKeys;
+    bool pixelGap = true;
+    // The window's own key combinations: their releases are the window's too.
+    QList<QKeyCombination> windowKeys;
 };

@@ -4,7 +4,9 @@
 #include "host/CommandLine.h"
 #include "host/ExitSignals.h"
 #include "host/HostSystem.h"
+#include "host/OpenedImages.h"
 #include "host/SettingsFiles.h"
+#include "host/SettingsLocation.h"
 #include "host/audio/HostAudio.h"
 #include "host/qt/ErrorBox.h"
 #include "host/qt/MainWindow.h"
@@ -17,6 +19,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -49,6 +53,8 @@ int main(int argc, char** argv) {
         return code;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tarquil");
+    // The desktop entry: its icon and name for the window on desktops that ask.
+    QGuiApplication::setDesktopFileName("tarquil");
     SeedRandom(MonotonicTickCount());
 
     // Qt has taken its own options; the rest is the machine's command line.
@@ -56,7 +62,20 @@ int main(int argc, char** argv) {
     const QStringList given = QApplication::arguments();
     for (qsizetype i = 1; i < given.size(); ++i)
         arguments.push_back(given[i].toStdString());
+    // `tarquil FILE.disk`: the image is opened, the rest is the machine's command line.
+    const std::vector<std::string> images = TakeImageArguments(arguments);
     const std::string commandLine = JoinCommandLine(arguments);
+
+    // Beside the program when its machine configuration is there, else the user's folders,
+    // filled from the installed defaults at the first start.
+    const SSettingsLocation location = FindSettingsLocation(
+        DefaultSettingsDirectory(), [](const char* name) { return std::getenv(name); });
+    std::string locationError;
+    if (!PrepareSettingsLocation(
+            location,
+            InstalledDefaultsDirectory(DefaultSettingsDirectory(), TARQUIL_DEFAULTS_FROM_BIN),
+            locationError))
+        std::fprintf(stderr, "tarquil: %s\n", locationError.c_str());
 
     CMainWindow* mainWindow = nullptr;
     InstallErrorBoxes([&mainWindow]() -> QWidget* { return mainWindow; });
@@ -66,7 +85,8 @@ int main(int argc, char** argv) {
     CHostAudio audio(std::make_unique<CQtAudioOutput>());
     audio.Install();
 
-    CMainWindow window(DefaultSettingsDirectory(), commandLine);
+    CMainWindow window(location.settingsDirectory, commandLine);
+    window.SetOpenedImages(images);
     mainWindow = &window;
     window.GetPlatform().SetBeepSink(
         [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
@@ -89,7 +109,7 @@ int main(int argc, char** argv) {
     for (const std::string& problem :
          FindCommandLineProblems(commandLine, machine ? machine->diskCount : -1))
         std::cerr << "tarquil: " << problem << '\n';
-    window.show();
+    window.ShowAsRemembered();
 
     // Logging off asks the exit question too.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,

@@ -42,7 +42,7 @@ private slots:
 void WindowCommandLineTest::helpAndVersionNeedNoWindow() {
     const SOutput help = RunWindowProgram("--help");
     QCOMPARE(help.exitCode, 0);
-    QVERIFY2(help.out.rfind("Usage: tarquil [OPTIONS]\n", 0) == 0, help.out.c_str());
+    QVERIFY2(help.out.rfind("Usage: tarquil [OPTIONS] [FILE.disk]\n", 0) == 0, help.out.c_str());
     QVERIFY2(help.out.find("-disk N FILE") != std::string::npos, help.out.c_str());
     const SOutput version = RunWindowProgram("--version");
     QCOMPARE(version.exitCode, 0);
