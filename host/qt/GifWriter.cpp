@@ -2,6 +2,9 @@
 
 #include <gif_lib.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QPainter>
 
 #include <algorithm>
@@ -86,10 +89,17 @@ CGifWriter::~CGifWriter() {
 
 bool CGifWriter::Open(const std::string& path, int frameWidth, int frameHeight) {
     Close();
-    int error = 0;
-    file = EGifOpenFileName(path.c_str(), false, &error);
-    if (!file)
+    // Created as other files are (the user's umask), where giflib's own open would make it
+    // private to the owner.
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0)
         return false;
+    int error = 0;
+    file = EGifOpenFileHandle(descriptor, &error);
+    if (!file) {
+        close(descriptor);
+        return false;
+    }
     width = std::max(1, frameWidth);
     height = std::max(1, frameHeight);
     failed = false;

@@ -166,6 +166,8 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
         reloadTimer.start(kReloadDelayMilliseconds);
     });
     connect(&reloadTimer, &QTimer::timeout, this, &CMainWindow::CheckWatchedImage);
+    // A recording still running when the program ends (Exit, a signal) is finished whole.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { recorder.Stop(); });
 
     // The desktop's wheel setting changed: the mouse scrolls by the new number of lines.
     connect(QGuiApplication::styleHints(), &QStyleHints::wheelScrollLinesChanged, this, [this] {
