@@ -96,12 +96,13 @@ fi
 # The installed window program, started from nothing: its settings come from the installed
 # defaults into $XDG_CONFIG_HOME/tarquil/, its data disk into $XDG_DATA_HOME/tarquil/, and it
 # boots the launcher. A signal ends it as a log-out would, which rewrites the user settings.
-if [ "$with_window" = 1 ]; then
-  QT_QPA_PLATFORM=offscreen "$prefix/bin/tarquil" -noask >"$work/window.log" 2>&1 &
+# Runs the installed window program with the given arguments until it has written its
+# settings, then ends it by a signal as a log-out would, which rewrites the user settings.
+run_window() {
+  QT_QPA_PLATFORM=offscreen "$prefix/bin/tarquil" -noask "$@" >>"$work/window.log" 2>&1 &
   window_pid=$!
-  config=$XDG_CONFIG_HOME/tarquil
   for _ in $(seq 200); do
-    [ -s "$config/Tarquil2.ini" ] && break
+    [ -s "$XDG_CONFIG_HOME/tarquil/Tarquil2.ini" ] && break
     sleep 0.1
   done
   sleep 1
@@ -115,6 +116,14 @@ if [ "$with_window" = 1 ]; then
     kill -KILL "$window_pid"
   fi
   window_pid=
+}
+
+# The installed window program, started from nothing: its settings come from the installed
+# defaults into $XDG_CONFIG_HOME/tarquil/, its data disk into $XDG_DATA_HOME/tarquil/, and it
+# boots the launcher.
+if [ "$with_window" = 1 ]; then
+  config=$XDG_CONFIG_HOME/tarquil
+  run_window
   [ -s "$config/Tarquil1.ini" ] || fail "no Tarquil1.ini in $config"
   [ -s "$XDG_DATA_HOME/tarquil/data.disk" ] || fail "no data disk in $XDG_DATA_HOME/tarquil"
   settings=$(cat "$config/Tarquil2.ini" 2>/dev/null)
@@ -125,6 +134,14 @@ if [ "$with_window" = 1 ]; then
   echo "$settings" | grep -qF "1=$XDG_DATA_HOME/tarquil/data.disk" ||
     fail "slot 1 does not hold the user's data disk: $settings"
   [ -e "$prefix/bin/Tarquil2.ini" ] && fail "the program wrote its settings beside itself"
+
+  # Opened as the desktop entry opens a file: the image goes into the first free slot,
+  # which remembers it.
+  run_window "$prefix/share/tarquil/disks/plasma.disk"
+  settings=$(cat "$config/Tarquil2.ini" 2>/dev/null)
+  echo "$settings" | grep -qF "2=$prefix/share/tarquil/disks/plasma.disk" ||
+    fail "the image named on the command line is not in slot 2: $settings"
+  grep -q 'not understood' "$work/window.log" && fail "the image argument was taken for an option"
   if [ $failures -ne 0 ]; then
     cat "$work/window.log"
   fi
