@@ -255,13 +255,14 @@ void CScreenWidget::ForwardKey(QKeyEvent* event, bool down) {
     // A held key repeats its presses only.
     if (!down && event->isAutoRepeat())
         return;
+    // A shortcut of the window took the press; the release goes with it. A press that
+    // comes here is the program's, whatever a shortcut took before.
+    const bool shortcutTookPress = shortcutKeys.erase(KeyIdentity(*event)) != 0;
+    if (!down && shortcutTookPress)
+        return;
     bool pressWasSeen = true;
     const uint32_t virtualKey = down ? PressCode(*event) : ReleaseCode(*event, pressWasSeen);
-    // A shortcut of the window took the press; the release goes with it.
-    if (!down && !pressWasSeen &&
-        windowKeys.contains(
-            QKeyCombination(event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier),
-                            static_cast<Qt::Key>(event->key()))))
+    if (!down && !pressWasSeen && IsWindowKey(*event))
         return;
     // Alt and what is typed with it belong to the window (menu access), as system keys do;
     // the key state still follows them.
@@ -282,6 +283,21 @@ void CScreenWidget::ForwardKey(QKeyEvent* event, bool down) {
     runner.Wake();
 }
 
+bool CScreenWidget::IsWindowKey(const QKeyEvent& event) const {
+    return windowKeys.contains(
+        QKeyCombination(event.modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier),
+                        static_cast<Qt::Key>(event.key())));
+}
+
+bool CScreenWidget::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (IsWindowKey(key) && !key.isAutoRepeat())
+            shortcutKeys.insert(KeyIdentity(key));
+    }
+    return QWidget::event(event);
+}
+
 void CScreenWidget::keyPressEvent(QKeyEvent* event) {
     ForwardKey(event, true);
 }
@@ -300,6 +316,7 @@ void CScreenWidget::inputMethodEvent(QInputMethodEvent* event) {
 
 void CScreenWidget::focusOutEvent(QFocusEvent* event) {
     platform.ReleaseAllKeys();
+    shortcutKeys.clear();
     QWidget::focusOutEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <unordered_map>
+#include <unordered_set>
 
 class CMachine;
 class CMachineRunner;
@@ -66,6 +67,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // Notes the presses that the window's shortcuts take, before they take them.
+    bool event(QEvent* event) override;
     // Tab belongs to the program, not to the focus chain.
     bool focusNextPrevChild(bool next) override;
 
@@ -75,6 +78,7 @@ private:
     // one its press got). 0 for keys without a code.
     uint32_t PressCode(const QKeyEvent& event);
     uint32_t ReleaseCode(const QKeyEvent& event, bool& pressWasSeen);
+    bool IsWindowKey(const QKeyEvent& event) const;
     void PostKey(uint32_t virtualKey, bool down);
     void PostText(const QString& text);
     void ForwardButton(QMouseEvent* event, uint32_t action);
@@ -96,4 +100,7 @@ private:
     bool pixelGap = true;
     // The window's own key combinations: their releases are the window's too.
     QList<QKeyCombination> windowKeys;
+    // Keys whose press a shortcut of the window took, by the same identity as heldKeys: their
+    // release is the window's even when a modifier was let go first (Ctrl up before R).
+    std::unordered_set<uint32_t> shortcutKeys;
 };
