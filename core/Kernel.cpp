@@ -56,7 +56,7 @@ std::shared_ptr<const FastHandler[]> CKernel::BuildHeadTable(const DispatchTable
         if (!form)
             built[word] = &CKernel::RunHandler;
         else
-            built[word] = form->byModes ? form->byModes[word & 0x3F] : form->run;
+            built[word] = form->byModes ? form->byModes[word & kHeadModeBits] : form->run;
     }
     lastSource = table;
     last = std::move(built);
@@ -121,7 +121,7 @@ uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32
     kernel.SetIP(ip + 2);
     const uint32_t head = word & 0xFF;
     const bool ended =
-        slot.handler(kernel, (head >> 4) & 3, (head >> 2) & 3, head & 3, slot.parameter);
+        slot.handler(kernel, HeadModeA(head), HeadModeB(head), HeadFieldC(head), slot.parameter);
     if (ended)
         return SliceResult(kernel.GetIP(), true, budget);
     return ContinueSlice(kernel, kernel.view, kernel.GetIP(), budget);

@@ -4,6 +4,8 @@
 // which stops the machine for good.
 #pragma once
 
+#include "abi/Encoding.h"
+#include "abi/SystemCalls.h"
 #include "core/Device.h"
 #include "core/Event.h"
 #include "core/Memory.h"
@@ -66,14 +68,6 @@ struct SDispatchEntry {
     const SFastForm* fast = nullptr; // null: the handler runs on the exact path
 };
 using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
-
-// Addressing modes of an operand field.
-enum EOperandMode : uint32_t {
-    kModeNone = 0,
-    kModeImmediate = 1,
-    kModeDirect = 2,
-    kModeIndirect = 3
-};
 
 // The part of the machine that the fast path reads on every access, taken at the start of
 // each slice.
@@ -210,14 +204,14 @@ public:
     bool SystemCall();
 
     // --- Events -------------------------------------------------------------------------
-    void PostActivityEvent(uint32_t flag) { PostEvent(CEvent::Activity(flag)); }
+    void PostActivityEvent(EActivity activity) { PostEvent(CEvent::Activity(activity)); }
     void PostTimerEvent(uint32_t timerId) { PostEvent(CEvent::Timer(timerId)); }
     void PostKeyEvent(uint32_t up, uint32_t virtualKey) { PostEvent(CEvent::Key(up, virtualKey)); }
     void PostCharEvent(uint32_t code) { PostEvent(CEvent::Char(code)); }
     void PostMouseMoveEvent(uint32_t flags, int32_t x, int32_t y) {
         PostEvent(CEvent::MouseMove(flags, x, y));
     }
-    void PostMouseButtonEvent(uint32_t button, uint32_t action, uint32_t flags, int32_t x,
+    void PostMouseButtonEvent(EMouseButton button, EMouseAction action, uint32_t flags, int32_t x,
                               int32_t y) {
         PostEvent(CEvent::MouseButton(button, action, flags, x, y));
     }
@@ -385,7 +379,7 @@ private:
     // made from the same table share it.
     std::shared_ptr<const FastHandler[]> headTable;
     SFastView view;
-    std::array<CServiceGroup*, 8> serviceGroups{};
+    std::array<CServiceGroup*, kServiceGroupSlots> serviceGroups{};
     // The performance counter's frequency, asked once (0: the host has none).
     bool clockQueried = false;
     uint64_t counterFrequency = 0;

@@ -9,18 +9,15 @@
 #include <bit>
 
 namespace {
-constexpr uint32_t kGroup = kRegisterBlockAddress;
-constexpr uint32_t kFunction = kRegisterBlockAddress + 1;
-constexpr uint32_t kByte2 = kRegisterBlockAddress + 2;
-constexpr uint32_t kByte3 = kRegisterBlockAddress + 3;
-constexpr uint32_t kDword04 = kRegisterBlockAddress + 4;
-constexpr uint32_t kDword08 = kRegisterBlockAddress + 8;
-constexpr uint32_t kDword0C = kRegisterBlockAddress + 12;
-constexpr uint32_t kDword10 = kRegisterBlockAddress + 16;
-constexpr uint32_t kDword14 = kRegisterBlockAddress + 20;
-constexpr uint32_t kGroupSystem = 1;
-constexpr uint32_t kGroupDisks = 6;
-constexpr uint32_t kGroupMemory = 7;
+constexpr uint32_t kGroup = RegisterAddress(kParamGroup);
+constexpr uint32_t kFunction = RegisterAddress(kParamFunction);
+constexpr uint32_t kByte2 = RegisterAddress(kParamByte2);
+constexpr uint32_t kByte3 = RegisterAddress(kParamByte3);
+constexpr uint32_t kDword04 = RegisterAddress(kParamDword4);
+constexpr uint32_t kDword08 = RegisterAddress(kParamDword8);
+constexpr uint32_t kDword0C = RegisterAddress(kParamDword12);
+constexpr uint32_t kDword10 = RegisterAddress(kParamDword16);
+constexpr uint32_t kDword14 = RegisterAddress(kParamDword20);
 } // namespace
 
 bool CKernel::SystemCall() {
@@ -36,7 +33,7 @@ bool CKernel::SystemCall() {
         } else {
             // Groups 2 to 5 also need the machine; the disk group answers without one.
             CServiceGroup* service = group < serviceGroups.size() ? serviceGroups[group] : nullptr;
-            if (service && (machine || group == kGroupDisks))
+            if (service && (machine || group == kGroupDisk))
                 ok = service->Serve(*this, *memory, function);
             else
                 ok = memory->WriteByte(kGroup, 0);
@@ -50,18 +47,18 @@ bool CKernel::SystemCall() {
 
 bool CKernel::SystemServices(uint32_t function) {
     switch (function) {
-    case 1:
+    case kSystemVersion:
         return memory->WriteDword(kDword04, GetVersion());
-    case 2:
+    case kSystemId:
         return memory->WriteDword(kDword04, 1);
-    case 3: {
+    case kSystemHostVersion: {
         const SOSVersion v = platform.GetOSVersion();
         return memory->WriteDword(kDword08, v.major) && memory->WriteDword(kDword0C, v.minor) &&
                memory->WriteDword(kDword10, v.build) && memory->WriteDword(kDword14, v.platformId);
     }
-    case 4:
+    case kSystemInfo:
         return memory->WriteDword(kDword08, 1) && memory->WriteDword(kDword0C, 0);
-    case 5: {
+    case kSystemBeep: {
         uint32_t frequency = 0;
         uint32_t duration = 0;
         if (!memory->ReadDword(kDword08, frequency, false) ||
@@ -70,7 +67,7 @@ bool CKernel::SystemServices(uint32_t function) {
         platform.Beep(frequency, duration);
         return true;
     }
-    case 6: {
+    case kSystemMessage: {
         uint8_t length = 0;
         uint32_t address = 0;
         if (!memory->ReadByte(kByte2, length, false) ||
@@ -86,7 +83,7 @@ bool CKernel::SystemServices(uint32_t function) {
         pendingMessage = std::move(text);
         return true;
     }
-    case 7: {
+    case kSystemStartTimer: {
         uint32_t id = 0;
         uint32_t interval = 0;
         if (!memory->ReadDword(kDword04, id, false) ||
@@ -94,20 +91,20 @@ bool CKernel::SystemServices(uint32_t function) {
             return false;
         return memory->WriteByte(kByte2, platform.StartTimer(id, interval) ? 1 : 0);
     }
-    case 8: {
+    case kSystemStopTimer: {
         uint32_t id = 0;
         if (!memory->ReadDword(kDword04, id, false))
             return false;
         return memory->WriteByte(kByte2, platform.StopTimer(id) ? 1 : 0);
     }
-    case 9:
+    case kSystemTime:
         return memory->WriteDword(kDword04,
                                   std::bit_cast<uint32_t>(static_cast<float>(TimeSeconds())));
-    case 10:
+    case kSystemEventCount:
         return memory->WriteDword(kDword04, static_cast<uint32_t>(events.size()));
-    case 11:
+    case kSystemEventSpace:
         return memory->WriteDword(kDword04, kEventQueueCapacity);
-    case 12:
+    case kSystemCharacter:
         return CharacterServices();
     default:
         return memory->WriteByte(kFunction, 0);
@@ -121,19 +118,19 @@ bool CKernel::CharacterServices() {
         return false;
     uint8_t result;
     switch (sub) {
-    case 1:
+    case kCharUpper:
         result = qm::CharToUpper(c);
         break;
-    case 2:
+    case kCharLower:
         result = qm::CharToLower(c);
         break;
-    case 3:
+    case kCharIsAlnum:
         result = qm::IsCharAlphaNumeric(c) ? 1 : 0;
         break;
-    case 4:
+    case kCharIsAlpha:
         result = qm::IsCharAlpha(c) ? 1 : 0;
         break;
-    case 5:
+    case kCharIsSpace:
         result = (c == 9 || c == 10 || c == 13 || c == 32) ? 1 : 0;
         break;
     default:
@@ -144,9 +141,9 @@ bool CKernel::CharacterServices() {
 
 bool CKernel::MemoryServices(uint32_t function) {
     switch (function) {
-    case 1:
+    case kMemoryVersion:
         return memory->WriteDword(kDword04, memory->GetVersion());
-    case 2:
+    case kMemoryDataSize:
         return memory->WriteDword(kDword04, static_cast<uint32_t>(memory->GetSize()));
     default:
         return memory->WriteByte(kFunction, 0);

@@ -7,6 +7,7 @@
 // both buffers take what spills over.
 #pragma once
 
+#include "abi/RegisterBlock.h"
 #include "core/Device.h"
 
 #include <array>
@@ -18,15 +19,9 @@
 
 class CDiskSlot;
 
-inline constexpr uint32_t kRegisterBlockAddress = 0x7FFFFC00u;
-inline constexpr uint32_t kRegisterBlockSize = 44;
-// Addresses from the register block on (0x7FFFFC00 .. 0x7FFFFFFF) are never data memory.
-inline constexpr uint32_t kRegisterAreaSize = 0x400;
+// Bytes behind the data memory and behind the register block that take what a single value
+// at the last valid address spills over.
 inline constexpr uint32_t kSpareBytes = 8;
-// Register offsets inside the block.
-inline constexpr uint32_t kRegisterSP = 0x20;
-inline constexpr uint32_t kRegisterBASE = 0x24;
-inline constexpr uint32_t kRegisterIP = 0x28;
 
 // Parses a memory size text ("64m", "65536kb", "1.5m") into a byte count (low 32 bits).
 int32_t ParseMemorySize(const std::string& text);

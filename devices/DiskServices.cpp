@@ -1,5 +1,6 @@
 #include "devices/DiskServices.h"
 
+#include "abi/SystemCalls.h"
 #include "core/DiskSlot.h"
 #include "core/Kernel.h"
 #include "core/Machine.h"
@@ -7,24 +8,14 @@
 
 namespace {
 
-constexpr uint32_t kFunction = kRegisterBlockAddress + 0x01;
-constexpr uint32_t kResult = kRegisterBlockAddress + 0x02;
-constexpr uint32_t kSlot = kRegisterBlockAddress + 0x04;
-constexpr uint32_t kValue = kRegisterBlockAddress + 0x08;
-constexpr uint32_t kReadOnlyFlag = kRegisterBlockAddress + 0x08;
-constexpr uint32_t kInsertedFlag = kRegisterBlockAddress + 0x09;
-constexpr uint32_t kAddress = kRegisterBlockAddress + 0x0C;
-
-enum : uint32_t {
-    kVersion = 1,
-    kSlotCount = 2,
-    kSlotState = 3,
-    kDataSize = 4,
-    kSeek = 5,
-    kTell = 6,
-    kWriteToDisk = 7,
-    kReadFromDisk = 8,
-};
+constexpr uint32_t kFunction = RegisterAddress(kParamFunction);
+constexpr uint32_t kResult = RegisterAddress(kParamByte2);
+constexpr uint32_t kSlot = RegisterAddress(kParamDword4);
+constexpr uint32_t kValue = RegisterAddress(kParamDword8);
+// kDiskState answers in the first two bytes of r8.
+constexpr uint32_t kReadOnlyFlag = RegisterAddress(kParamDword8);
+constexpr uint32_t kInsertedFlag = RegisterAddress(kParamDword8 + 1);
+constexpr uint32_t kAddress = RegisterAddress(kParamDword12);
 
 // The slot the program names, or null when it names none of the machine's slots.
 CDiskSlot* FindSlot(const CMachine* machine, int32_t slot) {
@@ -37,7 +28,7 @@ CDiskSlot* FindSlot(const CMachine* machine, int32_t slot) {
 
 bool CDiskServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) {
     const CMachine* machine = kernel.GetMachine();
-    if (function == kSlotCount)
+    if (function == kDiskCount)
         return memory.WriteDword(kSlot, machine ? static_cast<uint32_t>(machine->diskCount) : 0);
 
     uint32_t number;
@@ -47,9 +38,9 @@ bool CDiskServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) {
     if (!disk)
         return memory.WriteDword(kSlot, 0);
 
-    if (function == kVersion)
+    if (function == kDiskVersion)
         return memory.WriteDword(kSlot, disk->GetVersion());
-    if (function < kSlotState || function > kReadFromDisk)
+    if (function < kDiskState || function > kDiskRead)
         return memory.WriteByte(kFunction, 0);
     bool result = false;
     if (!ServeSlot(memory, *disk, function, result))
@@ -59,34 +50,34 @@ bool CDiskServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) {
 
 bool CDiskServices::ServeSlot(CMemory& memory, CDiskSlot& disk, uint32_t function, bool& result) {
     switch (function) {
-    case kSlotState:
+    case kDiskState:
         result = true;
         return memory.WriteByte(kReadOnlyFlag, disk.IsReadOnly() ? 1 : 0) &&
                memory.WriteByte(kInsertedFlag, disk.HasDisk() ? 1 : 0);
-    case kDataSize: {
+    case kDiskSize: {
         uint32_t size = 0;
         result = disk.GetSize(size);
         return memory.WriteDword(kValue, size);
     }
-    case kSeek: {
+    case kDiskSeek: {
         uint32_t position;
         if (!memory.ReadDword(kValue, position, false))
             return false;
         result = disk.Seek(position);
         return true;
     }
-    case kTell: {
+    case kDiskTell: {
         uint32_t position;
         result = disk.Tell(position);
         return !result || memory.WriteDword(kValue, position);
     }
-    default: { // kWriteToDisk, kReadFromDisk
+    default: { // kDiskWrite, kDiskRead
         uint32_t count, address;
         if (!memory.ReadDword(kValue, count, false) || !memory.ReadDword(kAddress, address, false))
             return false;
         const int32_t signedCount = static_cast<int32_t>(count);
-        result = function == kWriteToDisk ? memory.WriteToDisk(address, disk, signedCount)
-                                          : memory.ReadFromDisk(address, disk, signedCount, false);
+        result = function == kDiskWrite ? memory.WriteToDisk(address, disk, signedCount)
+                                        : memory.ReadFromDisk(address, disk, signedCount, false);
         return true;
     }
     }

@@ -10,18 +10,18 @@ using namespace registers;
 bool CKeyboardServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) {
     CPlatform& platform = kernel.GetPlatform();
     switch (function) {
-    case 1:
-        PutDword(memory, kDword04, keyboard.GetVersion());
+    case kKeyboardVersion:
+        PutDword(memory, kParamDword4, keyboard.GetVersion());
         return true;
-    case 2: {
+    case kKeyboardKeyState: {
         bool down = false, toggled = false;
-        platform.GetKeyState(GetDword(memory, kDword04), down, toggled);
-        PutFlag(memory, kByte2, down);
-        PutFlag(memory, kByte3, toggled);
+        platform.GetKeyState(GetDword(memory, kParamDword4), down, toggled);
+        PutFlag(memory, kParamByte2, down);
+        PutFlag(memory, kParamByte3, toggled);
         return true;
     }
-    case 3:
-        PutFlag(memory, kByte2, platform.IsKeyDownNow(GetDword(memory, kDword04)));
+    case kKeyboardKeyNow:
+        PutFlag(memory, kParamByte2, platform.IsKeyDownNow(GetDword(memory, kParamDword4)));
         return true;
     default:
         RejectFunction(memory);

@@ -21,7 +21,8 @@ void CMouse::Move(uint32_t flags, int32_t newX, int32_t newY) {
         machine->kernel->PostMouseMoveEvent(flags, newX, newY);
 }
 
-void CMouse::Button(uint32_t button, uint32_t action, uint32_t flags, int32_t atX, int32_t atY) {
+void CMouse::Button(EMouseButton button, EMouseAction action, uint32_t flags, int32_t atX,
+                    int32_t atY) {
     if (machine && machine->kernel)
         machine->kernel->PostMouseButtonEvent(button, action, flags, atX, atY);
 }

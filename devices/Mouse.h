@@ -2,21 +2,13 @@
 // the last position it forwarded, and answers group 3.
 #pragma once
 
+#include "abi/Events.h"
 #include "core/Device.h"
 #include "devices/MouseServices.h"
 
 #include <cstdint>
 
 class CPlatform;
-
-// The button-and-key flag word of mouse events.
-enum EMouseFlags : uint32_t {
-    kMouseLeft = 0x0001,
-    kMouseRight = 0x0002,
-    kMouseShift = 0x0004,
-    kMouseControl = 0x0008,
-    kMouseMiddle = 0x0010,
-};
 
 class CMouse : public CDevice {
 public:
@@ -26,8 +18,7 @@ public:
 
     // Positions are already in screen coordinates (text cells or graphics pixels).
     void Move(uint32_t flags, int32_t newX, int32_t newY);
-    // button: 0 left, 1 right, 2 middle; action: 0 down, 1 up, 2 double click.
-    void Button(uint32_t button, uint32_t action, uint32_t flags, int32_t atX, int32_t atY);
+    void Button(EMouseButton button, EMouseAction action, uint32_t flags, int32_t atX, int32_t atY);
     // delta: the signed wheel movement, 120 per notch.
     void Wheel(uint32_t flags, int32_t atX, int32_t atY, int16_t delta);
     // The lines a wheel delta scrolls.

@@ -9,15 +9,16 @@ using namespace registers;
 
 bool CMouseServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) {
     switch (function) {
-    case 1:
-        PutDword(memory, kDword04, mouse.GetVersion());
+    case kMouseVersion:
+        PutDword(memory, kParamDword4, mouse.GetVersion());
         return true;
-    case 2:
-        PutFlag(memory, kByte2, kernel.GetPlatform().IsKeyDownNow(GetDword(memory, kDword04)));
+    case kMouseButtonNow:
+        PutFlag(memory, kParamByte2,
+                kernel.GetPlatform().IsKeyDownNow(GetDword(memory, kParamDword4)));
         return true;
-    case 3:
-        PutInt(memory, kDword08, mouse.GetX());
-        PutInt(memory, kDword0C, mouse.GetY());
+    case kMousePosition:
+        PutInt(memory, kParamDword8, mouse.GetX());
+        PutInt(memory, kParamDword12, mouse.GetY());
         return true;
     default:
         RejectFunction(memory);

@@ -4,6 +4,7 @@
 // window needs repainting.
 #pragma once
 
+#include "abi/SystemCalls.h"
 #include "core/Device.h"
 #include "devices/ScreenServices.h"
 #include "devices/ScreenSurface.h"
@@ -25,8 +26,6 @@ struct STextCell {
                backgroundColour == other.backgroundColour;
     }
 };
-
-enum EScreenMode : int32_t { kScreenNone = 0, kScreenText = 1, kScreenGraphics = 2 };
 
 inline constexpr int32_t kMaxScreenSize = 10240;
 

@@ -8,75 +8,76 @@ using namespace registers;
 
 bool CScreenServices::Serve(CKernel&, CMemory& memory, uint32_t function) {
     switch (function) {
-    case 1:
-        PutDword(memory, kDword04, screen.GetVersion());
+    case kScreenVersion:
+        PutDword(memory, kParamDword4, screen.GetVersion());
         return true;
-    case 2: {
-        const uint8_t mode = GetByte(memory, kByte2);
+    case kScreenSetMode: {
+        const uint8_t mode = GetByte(memory, kParamByte2);
         if (mode != kScreenText && mode != kScreenGraphics) {
             RejectFunction(memory);
             return true;
         }
-        PutFlag(memory, kByte3,
-                screen.SetMode(mode, GetInt(memory, kDword08), GetInt(memory, kDword0C)));
+        PutFlag(memory, kParamByte3,
+                screen.SetMode(mode, GetInt(memory, kParamDword8), GetInt(memory, kParamDword12)));
         return true;
     }
-    case 3: {
+    case kScreenGetMode: {
         int32_t mode, width, height;
         screen.GetMode(mode, width, height);
-        PutByte(memory, kByte2, static_cast<uint8_t>(mode));
-        PutInt(memory, kDword08, width);
-        PutInt(memory, kDword0C, height);
+        PutByte(memory, kParamByte2, static_cast<uint8_t>(mode));
+        PutInt(memory, kParamDword8, width);
+        PutInt(memory, kParamDword12, height);
         return true;
     }
-    case 4:
-        PutFlag(memory, kByte2, screen.Refresh());
+    case kScreenRefresh:
+        PutFlag(memory, kParamByte2, screen.Refresh());
         return true;
-    case 5: {
+    case kScreenPutCell: {
         STextCell cell;
-        cell.character = GetByte(memory, kByte2);
-        cell.underline = GetByte(memory, kByte3) != 0 ? 1 : 0;
-        cell.textColour = GetDword(memory, kDword10);
-        cell.backgroundColour = GetDword(memory, kDword14);
-        PutFlag(memory, kDword04,
-                screen.PutCell(GetInt(memory, kDword08), GetInt(memory, kDword0C), cell));
+        cell.character = GetByte(memory, kParamByte2);
+        cell.underline = GetByte(memory, kParamByte3) != 0 ? 1 : 0;
+        cell.textColour = GetDword(memory, kParamDword16);
+        cell.backgroundColour = GetDword(memory, kParamDword20);
+        PutFlag(memory, kParamDword4,
+                screen.PutCell(GetInt(memory, kParamDword8), GetInt(memory, kParamDword12), cell));
         return true;
     }
-    case 6: {
+    case kScreenGetCell: {
         STextCell cell;
-        const bool ok = screen.GetCell(GetInt(memory, kDword08), GetInt(memory, kDword0C), cell);
-        PutByte(memory, kByte2, cell.character);
-        PutFlag(memory, kByte3, cell.underline != 0);
-        PutDword(memory, kDword10, cell.textColour);
-        PutDword(memory, kDword14, cell.backgroundColour);
-        PutFlag(memory, kDword04, ok);
+        const bool ok =
+            screen.GetCell(GetInt(memory, kParamDword8), GetInt(memory, kParamDword12), cell);
+        PutByte(memory, kParamByte2, cell.character);
+        PutFlag(memory, kParamByte3, cell.underline != 0);
+        PutDword(memory, kParamDword16, cell.textColour);
+        PutDword(memory, kParamDword20, cell.backgroundColour);
+        PutFlag(memory, kParamDword4, ok);
         return true;
     }
-    case 7:
+    case kScreenSetPixels:
         return TransferPixels(memory, true);
-    case 8:
+    case kScreenGetPixels:
         return TransferPixels(memory, false);
-    case 9: {
+    case kScreenCellSize: {
         int32_t width, height;
         const bool ok = screen.GetCellSize(width, height);
-        PutInt(memory, kDword08, width);
-        PutInt(memory, kDword0C, height);
-        PutFlag(memory, kByte2, ok);
+        PutInt(memory, kParamDword8, width);
+        PutInt(memory, kParamDword12, height);
+        PutFlag(memory, kParamByte2, ok);
         return true;
     }
-    case 10: {
+    case kScreenPixelScale: {
         int32_t scale, gap;
         const bool ok = screen.GetPixelScale(scale, gap);
-        PutInt(memory, kDword08, scale);
-        PutInt(memory, kDword0C, gap);
-        PutFlag(memory, kByte2, ok);
+        PutInt(memory, kParamDword8, scale);
+        PutInt(memory, kParamDword12, gap);
+        PutFlag(memory, kParamByte2, ok);
         return true;
     }
-    case 11: {
+    case kScreenCapacity: {
         int32_t width, height;
         screen.GetWindowCapacity(width, height);
-        PutInt(memory, kDword08, width);
-        PutInt(memory, kDword0C, height);
+        PutInt(memory, kParamDword8, width);
+        PutInt(memory, kParamDword12, height);
         return true;
     }
     default:
@@ -95,10 +96,10 @@ bool CScreenServices::TransferPixels(CMemory& memory, bool toScreen) {
     if (bytes < 1)
         bytes = 1;
     uint8_t* range =
-        memory.GetPointer(GetDword(memory, kDword04), static_cast<int32_t>(bytes), false);
+        memory.GetPointer(GetDword(memory, kParamDword4), static_cast<int32_t>(bytes), false);
     if (!range)
         return false;
     const bool ok = toScreen ? screen.SetPixels(range) : screen.GetPixels(range);
-    PutFlag(memory, kByte2, ok);
+    PutFlag(memory, kParamByte2, ok);
     return true;
 }

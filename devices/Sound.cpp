@@ -1,5 +1,6 @@
 #include "devices/Sound.h"
 
+#include "abi/SystemCalls.h"
 #include "core/Memory.h"
 #include "support/ErrorStack.h"
 #include "support/INIFile.h"
@@ -7,9 +8,9 @@
 namespace {
 const char* const kTag = ".\\sound";
 
-constexpr uint32_t kFunctionAddress = kRegisterBlockAddress + 1;
-constexpr uint32_t kResultAddress = kRegisterBlockAddress + 2;
-constexpr uint32_t kValueAddress = kRegisterBlockAddress + 4;
+constexpr uint32_t kFunctionAddress = RegisterAddress(kParamFunction);
+constexpr uint32_t kResultAddress = RegisterAddress(kParamByte2);
+constexpr uint32_t kValueAddress = RegisterAddress(kParamDword4);
 
 MidiOutputFactory& OutputFactory() {
     static MidiOutputFactory factory;
@@ -77,9 +78,9 @@ bool CSound::SendShortMessage(uint32_t message) {
 
 bool CSound::Serve(CKernel&, CMemory& memory, uint32_t function) {
     switch (function) {
-    case 1:
+    case kSoundVersion:
         return memory.WriteDword(kValueAddress, GetVersion());
-    case 2: {
+    case kSoundSend: {
         uint32_t message;
         if (!memory.ReadDword(kValueAddress, message, false))
             return false;

@@ -26,7 +26,7 @@ struct SScriptedEvent {
 void Post(CKernel& kernel, const SScriptedEvent& e) {
     switch (e.kind % 12) {
     case 0:
-        kernel.PostActivityEvent(e.a & 1);
+        kernel.PostActivityEvent(static_cast<EActivity>(e.a & 1));
         break;
     case 1:
         kernel.PostTimerEvent(e.a);
@@ -41,7 +41,9 @@ void Post(CKernel& kernel, const SScriptedEvent& e) {
         kernel.PostMouseMoveEvent(e.a, e.x, e.y);
         break;
     case 5:
-        kernel.PostMouseButtonEvent(e.a % 3, (e.a >> 2) % 3, e.a >> 4, e.x, e.y);
+        kernel.PostMouseButtonEvent(static_cast<EMouseButton>(e.a % 3 + 1),
+                                    static_cast<EMouseAction>((e.a >> 2) % 3 + 1), e.a >> 4, e.x,
+                                    e.y);
         break;
     case 6:
         kernel.PostMouseWheelEvent(e.a, e.x, e.y, static_cast<float>(e.y) / 8.0f);

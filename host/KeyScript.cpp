@@ -294,8 +294,8 @@ void DeliverMouse(const SScriptedInput& item, CMachine& machine) {
         return;
     }
     // The press carries the left button in its flags, the release no longer does.
-    machine.mouse->Button(0, 0, kMouseLeft, x, y);
-    machine.mouse->Button(0, 1, 0, x, y);
+    machine.mouse->Button(EMouseButton::Left, EMouseAction::Down, kMouseLeft, x, y);
+    machine.mouse->Button(EMouseButton::Left, EMouseAction::Up, 0, x, y);
 }
 
 } // namespace

@@ -47,7 +47,7 @@ template <auto Body, uint32_t Parameter>
 [[gnu::flatten, gnu::noinline]] uint64_t RunFast(CKernel& kernel, uint32_t ip, uint32_t word,
                                                  uint32_t budget) {
     CFastAccess access(kernel, ip);
-    const bool ended = Body(access, (word >> 4) & 3, (word >> 2) & 3, word & 3, Parameter);
+    const bool ended = Body(access, HeadModeA(word), HeadModeB(word), HeadFieldC(word), Parameter);
     return access.Finish(ended, budget);
 }
 
@@ -101,9 +101,9 @@ constexpr EFieldKind FieldKindOf(uint32_t mode) {
 // fast form fails it exactly.
 template <auto Body, auto FastBody, uint32_t Parameter, uint32_t Operands, uint32_t Modes>
 constexpr FastHandler SpecialisedForm() {
-    constexpr uint32_t a = (Modes >> 4) & 3;
-    constexpr uint32_t b = (Modes >> 2) & 3;
-    constexpr uint32_t c = Modes & 3;
+    constexpr uint32_t a = HeadModeA(Modes);
+    constexpr uint32_t b = HeadModeB(Modes);
+    constexpr uint32_t c = HeadFieldC(Modes);
     if constexpr ((Operands >= 1 && a == kModeNone) || (Operands >= 2 && b == kModeNone) ||
                   (Operands >= 3 && c == kModeNone))
         return &RunFast<FastBody, Parameter>;
@@ -122,7 +122,7 @@ SpecialisedForms(std::integer_sequence<uint32_t, Modes...>) {
 template <auto Body, auto FastBody, uint32_t Parameter, uint32_t Operands>
 inline constexpr std::array<FastHandler, 64>
     kSpecialisedForms = SpecialisedForms<Body, FastBody, Parameter, Operands>(
-        std::make_integer_sequence<uint32_t, 64>{});
+        std::make_integer_sequence<uint32_t, kHeadModeBits + 1>{});
 
 template <InstructionHandler Handler, auto FastBody, uint32_t... Parameters>
 SDispatchEntry EntryWithFastForms(uint32_t parameter,
@@ -197,8 +197,6 @@ using BitsOf =
     std::conditional_t<sizeof(T) == 1, uint8_t,
                        std::conditional_t<sizeof(T) == 2, uint16_t,
                                           std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>>;
-template <typename T>
-using SignedBitsOf = std::make_signed_t<BitsOf<T>>;
 
 // Calls visit(TypeTag<T>{}) with the C++ type of one of the ten types; an empty entry
 // otherwise.

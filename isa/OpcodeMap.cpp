@@ -301,11 +301,6 @@ bool IsFloatType(EValueType type) {
     return type == EValueType::F32 || type == EValueType::F64;
 }
 
-bool IsSignedType(EValueType type) {
-    return type == EValueType::I8 || type == EValueType::I16 || type == EValueType::I32 ||
-           type == EValueType::I64;
-}
-
 const std::array<SOpcodeInfo, kOpcodeEntries>& GetOpcodeMap() {
     static const Map map = BuildMap();
     return map;

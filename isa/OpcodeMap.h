@@ -3,6 +3,8 @@
 // derived from this one table, so they cannot disagree about an instruction.
 #pragma once
 
+#include "abi/Encoding.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -47,7 +49,6 @@ uint32_t ValueTypeSize(EValueType type);
 // The suffix as mnemonics write it: "I8" ... "F64", "8" ... "64"; empty for None.
 std::string_view ValueTypeName(EValueType type);
 bool IsFloatType(EValueType type);
-bool IsSignedType(EValueType type); // I8 ... I64 (not the floats)
 
 // One handler family each. The dispatch table picks the handler from (family, type).
 enum class EFamily : uint8_t {
@@ -112,9 +113,6 @@ enum class EOperandKind : uint8_t {
     Target, // size 0: an immediate consumes nothing and names the bytes after the head
 };
 
-// Which head field gives the operand's addressing mode.
-enum class EModeField : uint8_t { ModeA, ModeB, FieldC };
-
 struct SOperandShape {
     EOperandRole role = EOperandRole::Read;
     EOperandKind kind = EOperandKind::Value;
@@ -146,12 +144,6 @@ inline const SOpcodeInfo& GetOpcodeInfo(uint32_t category, uint32_t code) {
 // The index (category * 256 + code) of the primary entry with this mnemonic, compared
 // without regard to case, or -1.
 int32_t FindOpcode(std::string_view mnemonic);
-
-// The first head byte: category in bits 7-6, mode A in 5-4, mode B in 3-2, field C in 1-0.
-constexpr uint8_t EncodeHead(uint32_t category, uint32_t modeA, uint32_t modeB, uint32_t fieldC) {
-    return static_cast<uint8_t>(((category & 3) << 6) | ((modeA & 3) << 4) | ((modeB & 3) << 2) |
-                                (fieldC & 3));
-}
 
 // The bytes an operand field takes in the stream for a mode (blockCount for block operands).
 uint32_t OperandFieldSize(const SOperandShape& shape, uint32_t mode, uint32_t blockCount);

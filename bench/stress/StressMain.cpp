@@ -69,7 +69,8 @@ void Flood(CKernel& kernel, uint64_t& offered) {
                                       static_cast<int32_t>(n % 400));
             break;
         case 3:
-            kernel.PostMouseButtonEvent(n % 3, n % 3, 0, 10, 20);
+            kernel.PostMouseButtonEvent(static_cast<EMouseButton>(n % 3 + 1),
+                                        static_cast<EMouseAction>(n % 3 + 1), 0, 10, 20);
             break;
         case 4:
             kernel.PostMouseWheelEvent(0, 10, 20, 1.0f);
@@ -78,7 +79,7 @@ void Flood(CKernel& kernel, uint64_t& offered) {
             kernel.PostScreenEvent();
             break;
         case 6:
-            kernel.PostActivityEvent(n & 1);
+            kernel.PostActivityEvent(static_cast<EActivity>(n & 1));
             break;
         default:
             kernel.PostDiskInsertedEvent(1);

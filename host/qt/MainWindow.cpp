@@ -296,14 +296,14 @@ void CMainWindow::BeginMenuSession() {
     if (inMenuSession)
         return;
     inMenuSession = true;
-    NotifyActivity(0);
+    NotifyActivity(EActivity::Held);
 }
 
 void CMainWindow::EndMenuSession() {
     if (!inMenuSession)
         return;
     inMenuSession = false;
-    NotifyActivity(1);
+    NotifyActivity(EActivity::Active);
 }
 
 QAction* CMainWindow::GetAction(const char* objectName) const {
@@ -350,15 +350,15 @@ bool CMainWindow::ConfirmExit() {
                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-void CMainWindow::NotifyActivity(uint32_t flag) {
-    if (flag == 0)
+void CMainWindow::NotifyActivity(EActivity activity) {
+    if (activity == EActivity::Held)
         runner.Hold();
     else
         runner.Release();
     CMachine* machine = GetMachine();
     if (!machine || !machine->kernel)
         return;
-    machine->kernel->PostActivityEvent(flag);
+    machine->kernel->PostActivityEvent(activity);
     runner.Wake();
 }
 
@@ -414,24 +414,22 @@ void CMainWindow::ChooseFont() {
     CMachine* machine = GetMachine();
     if (!machine || !machine->screen)
         return;
-    NotifyActivity(0);
-    machine->screen->ChooseScreenFont();
-    FitWindowToScreen();
-    NotifyActivity(1);
+    WhileHeld([&] {
+        machine->screen->ChooseScreenFont();
+        FitWindowToScreen();
+    });
 }
 
 void CMainWindow::ShowDisks() {
     CMachine* machine = GetMachine();
     if (!machine)
         return;
-    NotifyActivity(0);
-    {
+    WhileHeld([&] {
         CDisksDialog dialog(machine->disks.data(), machine->diskCount, this);
         if (diskFilePicker)
             dialog.SetFilePicker(diskFilePicker);
         dialog.exec();
-    }
-    NotifyActivity(1);
+    });
 }
 
 QString CMainWindow::AboutText() {
@@ -443,15 +441,11 @@ QString CMainWindow::AboutText() {
 }
 
 void CMainWindow::ShowAbout() {
-    NotifyActivity(0);
-    QMessageBox::information(this, kTitle, AboutText(), QMessageBox::Ok);
-    NotifyActivity(1);
+    WhileHeld([&] { QMessageBox::information(this, kTitle, AboutText(), QMessageBox::Ok); });
 }
 
 void CMainWindow::closeEvent(QCloseEvent* event) {
-    NotifyActivity(0);
-    const bool allowed = ConfirmExit();
-    NotifyActivity(1);
+    const bool allowed = WhileHeld([&] { return ConfirmExit(); });
     if (!allowed) {
         event->ignore();
         return;
@@ -626,12 +620,12 @@ void CMainWindow::dropEvent(QDropEvent* event) {
 
 void CMainWindow::OfferImage(const QString& path) {
     const QString question = "Reset the machine and boot \"" + QFileInfo(path).fileName() + "\" ?";
-    NotifyActivity(0);
-    const bool yes = resetQuestion ? resetQuestion(question)
-                                   : QMessageBox::question(this, kTitle, question,
-                                                           QMessageBox::Yes | QMessageBox::No,
-                                                           QMessageBox::Yes) == QMessageBox::Yes;
-    NotifyActivity(1);
+    const bool yes = WhileHeld([&] {
+        return resetQuestion ? resetQuestion(question)
+                             : QMessageBox::question(this, kTitle, question,
+                                                     QMessageBox::Yes | QMessageBox::No,
+                                                     QMessageBox::Yes) == QMessageBox::Yes;
+    });
     if (!yes)
         return;
     openedImages = {QFileInfo(path).absoluteFilePath().toStdString()};

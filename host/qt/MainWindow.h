@@ -3,6 +3,7 @@
 // question, and the current machine, built when the window is made and rebuilt by Reset.
 #pragma once
 
+#include "abi/Events.h"
 #include "host/MachineAssembly.h"
 #include "host/qt/DisksDialog.h"
 #include "host/qt/HostTimers.h"
@@ -55,9 +56,20 @@ public:
     void SetStatusTitle(const std::string& message);
     // The exit question; true without asking after -noask.
     bool ConfirmExit();
-    // Tells the program whether the window is in a modal loop (0) or back (1); the
+    // Tells the program whether the window is held in a modal loop or runs on again; the
     // processor stands still in between.
-    void NotifyActivity(uint32_t flag);
+    void NotifyActivity(EActivity activity);
+    // Runs a modal loop (a dialog, a message box) with the program told that the window is
+    // held for its duration; the loop's result.
+    template <typename ModalLoop>
+    auto WhileHeld(ModalLoop&& loop) {
+        NotifyActivity(EActivity::Held);
+        struct SResume {
+            CMainWindow& window;
+            ~SResume() { window.NotifyActivity(EActivity::Active); }
+        } resume{*this};
+        return loop();
+    }
     // Sizes the window so that its client area shows the whole screen (within the desktop's
     // free area), and keeps it from being made smaller than that.
     void FitWindowToScreen();

@@ -62,9 +62,9 @@ uint32_t CScreenWidget::MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifie
     if (buttons.testFlag(Qt::MiddleButton))
         flags |= kMouseMiddle;
     if (buttons.testFlag(Qt::XButton1))
-        flags |= 0x20;
+        flags |= kMouseExtra1;
     if (buttons.testFlag(Qt::XButton2))
-        flags |= 0x40;
+        flags |= kMouseExtra2;
     return flags;
 }
 
@@ -336,17 +336,17 @@ bool CScreenWidget::MapPoint(const QPointF& position, int32_t& x, int32_t& y) co
 
 // Qt holds the mouse for this widget from a button's press to its release, so moves and
 // the release outside the window still arrive here.
-void CScreenWidget::ForwardButton(QMouseEvent* event, uint32_t action) {
-    uint32_t button;
+void CScreenWidget::ForwardButton(QMouseEvent* event, EMouseAction action) {
+    EMouseButton button;
     switch (event->button()) {
     case Qt::LeftButton:
-        button = 0;
+        button = EMouseButton::Left;
         break;
     case Qt::RightButton:
-        button = 1;
+        button = EMouseButton::Right;
         break;
     case Qt::MiddleButton:
-        button = 2;
+        button = EMouseButton::Middle;
         break;
     default:
         return;
@@ -361,15 +361,15 @@ void CScreenWidget::ForwardButton(QMouseEvent* event, uint32_t action) {
 
 void CScreenWidget::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
-    ForwardButton(event, 0);
+    ForwardButton(event, EMouseAction::Down);
 }
 
 void CScreenWidget::mouseReleaseEvent(QMouseEvent* event) {
-    ForwardButton(event, 1);
+    ForwardButton(event, EMouseAction::Up);
 }
 
 void CScreenWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    ForwardButton(event, 2);
+    ForwardButton(event, EMouseAction::DoubleClick);
 }
 
 void CScreenWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -2,6 +2,7 @@
 // characters, mouse moves, buttons and the wheel to the current machine's input devices.
 #pragma once
 
+#include "abi/Events.h"
 #include "host/qt/KeyMap.h"
 #include "host/qt/QtScreenSurface.h"
 
@@ -81,7 +82,7 @@ private:
     bool IsWindowKey(const QKeyEvent& event) const;
     void PostKey(uint32_t virtualKey, bool down);
     void PostText(const QString& text);
-    void ForwardButton(QMouseEvent* event, uint32_t action);
+    void ForwardButton(QMouseEvent* event, EMouseAction action);
     // The machine's mouse and screen when both exist, and the point in screen coordinates.
     bool MapPoint(const QPointF& position, int32_t& x, int32_t& y) const;
     // Draws the window's view of the screen image into `area` (widget coordinates).

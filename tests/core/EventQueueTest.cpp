@@ -54,9 +54,9 @@ TEST_F(EventQueueTest, RecordsOfEveryKind) {
         std::function<void(CKernel&)> post;
         std::vector<uint8_t> record;
     } cases[] = {
-        {"activity off", [](CKernel& k) { k.PostActivityEvent(0); },
+        {"activity held", [](CKernel& k) { k.PostActivityEvent(EActivity::Held); },
          Expected({{0, 1}, {1, 1}, {2, 0}})},
-        {"activity with any non-zero flag", [](CKernel& k) { k.PostActivityEvent(7); },
+        {"activity again", [](CKernel& k) { k.PostActivityEvent(EActivity::Active); },
          Expected({{0, 1}, {1, 1}, {2, 1}})},
         {"timer", [](CKernel& k) { k.PostTimerEvent(0x01020304); },
          Expected({{0, 1}, {1, 2}, {4, 4}, {5, 3}, {6, 2}, {7, 1}})},
@@ -81,11 +81,20 @@ TEST_F(EventQueueTest, RecordsOfEveryKind) {
                    {13, 1},
                    {14, 0},
                    {15, 0}})},
-        {"left button down", [](CKernel& k) { k.PostMouseButtonEvent(0, 0, 1, 2, 3); },
+        {"left button down",
+         [](CKernel& k) {
+             k.PostMouseButtonEvent(EMouseButton::Left, EMouseAction::Down, 1, 2, 3);
+         },
          Leading({3, 2, 1, 1, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0})},
-        {"right button double click", [](CKernel& k) { k.PostMouseButtonEvent(1, 2, 0, 0, 0); },
+        {"right button double click",
+         [](CKernel& k) {
+             k.PostMouseButtonEvent(EMouseButton::Right, EMouseAction::DoubleClick, 0, 0, 0);
+         },
          Leading({3, 2, 3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
-        {"middle button up", [](CKernel& k) { k.PostMouseButtonEvent(2, 1, 0, 0, 0); },
+        {"middle button up",
+         [](CKernel& k) {
+             k.PostMouseButtonEvent(EMouseButton::Middle, EMouseAction::Up, 0, 0, 0);
+         },
          Leading({3, 2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
         {"wheel", [](CKernel& k) { k.PostMouseWheelEvent(0, 0, 0, 3.0000002f); },
          Expected({{0, 3},

@@ -123,12 +123,13 @@ private:
 
 // Every way the host reaches a machine between slices.
 void PostOneOfEach(CKernel& kernel, uint32_t n) {
-    kernel.PostActivityEvent(n & 1);
+    kernel.PostActivityEvent(static_cast<EActivity>(n & 1));
     kernel.PostTimerEvent(n);
     kernel.PostKeyEvent(n & 1, 0x41);
     kernel.PostCharEvent('a' + n % 26);
     kernel.PostMouseMoveEvent(0, static_cast<int32_t>(n), 7);
-    kernel.PostMouseButtonEvent(n % 3, n % 3, 0, 1, 2);
+    kernel.PostMouseButtonEvent(static_cast<EMouseButton>(n % 3 + 1),
+                                static_cast<EMouseAction>(n % 3 + 1), 0, 1, 2);
     kernel.PostMouseWheelEvent(0, 1, 2, 1.5f);
     kernel.PostScreenEvent();
     kernel.PostDiskInsertedEvent(1);

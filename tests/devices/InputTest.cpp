@@ -94,7 +94,7 @@ TEST(MouseServicesTest, PositionIsTheLastForwardedMove) {
     EXPECT_EQ(m.Dword(0xC), 0u);
 
     m.mouse.Move(0, 2, 1);
-    m.mouse.Button(0, 0, kMouseLeft, 40, 30);
+    m.mouse.Button(EMouseButton::Left, EMouseAction::Down, kMouseLeft, 40, 30);
     m.mouse.Wheel(0, 50, 60, 120);
     ASSERT_TRUE(m.Call(kMouseGroup, 3));
     EXPECT_EQ(m.Dword(8), 2u);
@@ -153,7 +153,7 @@ TEST(MouseTest, WheelLinesComeFromThePlatformOrDefaultToThree) {
 TEST(MouseTest, MovesButtonsAndWheelBecomeEvents) {
     CDeviceMachine m;
     m.mouse.Move(kMouseShift, 5, 6);
-    m.mouse.Button(1, 2, kMouseRight, 7, 8); // right double click
+    m.mouse.Button(EMouseButton::Right, EMouseAction::DoubleClick, kMouseRight, 7, 8);
     m.mouse.Wheel(kMouseControl, 9, 10, -120);
     ASSERT_EQ(m.kernel.GetEventCount(), 3u);
 

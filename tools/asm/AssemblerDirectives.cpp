@@ -1,5 +1,6 @@
 // The directives: where bytes go (.org, .align, .fill), data of every width, text, files
 // (.include, .incbin) and constants (.equ).
+#include "tools/asm/AsciiText.h"
 #include "tools/asm/Assembler.h"
 
 #include "tools/asm/Statement.h"
@@ -11,12 +12,6 @@
 #include <cstring>
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Whether a signed or unsigned reading of the value fits in `size` bytes.
 bool FitsInBytes(int64_t value, uint32_t size) {
@@ -46,7 +41,7 @@ bool RoundToF32(double value, float& single) {
 
 void CAssembler::Directive(CStatement& s) {
     const SToken& name = s.Next();
-    const std::string directive = Lower(name.text);
+    const std::string directive = AsciiLower(name.text);
     if (directive == ".byte" || directive == ".db")
         DataDirective(s, 1, false, true);
     else if (directive == ".word" || directive == ".dw")

@@ -9,6 +9,7 @@
 // A bare expression is an immediate where the operand is only read, and the target itself
 // (direct) for jumps and calls. Operands that are written need one of the explicit forms.
 // An immediate block is a string or a list in braces: #"text", #{1, 2, "abc"}.
+#include "tools/asm/AsciiText.h"
 #include "tools/asm/Assembler.h"
 
 #include "isa/OpcodeMap.h"
@@ -32,16 +33,6 @@ struct CAssembler::SOperandText {
 };
 
 namespace {
-
-constexpr uint32_t kImmediate = 1;
-constexpr uint32_t kDirect = 2;
-constexpr uint32_t kIndirect = 3;
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 const char* Ordinal(size_t i) {
     static const char* names[] = {"first", "second", "third"};
@@ -137,7 +128,7 @@ void CAssembler::Instruction(CStatement& s) {
             return;
         }
     }
-    if (firstBlock && operands[0].mode != kImmediate) {
+    if (firstBlock && operands[0].mode != kModeImmediate) {
         s.Error(s.tokens[firstBlock->begin],
                 "an immediate block needs its count as an immediate in the first operand");
         return;
@@ -196,17 +187,17 @@ bool CAssembler::ParseOperand(CStatement& s, const SOperandShape& shape, SOperan
         return true;
     };
     auto blockData = [&](size_t begin) {
-        op.mode = kImmediate;
+        op.mode = kModeImmediate;
         op.isBlock = true;
         return ParseBlockData(s, begin, op.end, op.block);
     };
 
-    if (count == 1 && first.kind == ETokenKind::Identifier && Lower(first.text) == "none") {
+    if (count == 1 && first.kind == ETokenKind::Identifier && AsciiLower(first.text) == "none") {
         op.mode = 0;
         return true;
     }
     if (first.Is("#")) {
-        op.mode = kImmediate;
+        op.mode = kModeImmediate;
         if (count == 1) {
             if (isTarget)
                 return true; // continues behind the head: no field
@@ -233,23 +224,23 @@ bool CAssembler::ParseOperand(CStatement& s, const SOperandShape& shape, SOperan
                                     : "\"[\" needs \"]\" at the end of the operand");
             return false;
         }
-        op.mode = indirect ? kIndirect : kDirect;
+        op.mode = indirect ? kModeIndirect : kModeDirect;
         return expression(op.begin + brackets, op.end - brackets);
     }
     if (count == 1 && first.kind == ETokenKind::Identifier &&
         LookupRegister(first.text, op.registerAddress)) {
-        op.mode = kDirect;
+        op.mode = kModeDirect;
         op.isRegister = true;
         return true;
     }
     if (isBlock && (first.kind == ETokenKind::String || first.Is("{")))
         return blockData(op.begin);
     if (isTarget) {
-        op.mode = kDirect;
+        op.mode = kModeDirect;
         return expression(op.begin, op.end);
     }
     if (shape.role == EOperandRole::Read && !isBlock) {
-        op.mode = kImmediate;
+        op.mode = kModeImmediate;
         return expression(op.begin, op.end);
     }
     s.Error(first, isBlock ? "a block operand needs [address], [[pointer]], a register, or an "
@@ -304,7 +295,7 @@ void CAssembler::EmitOperand(CStatement& s, const SOperandShape& shape, const SO
     switch (op.mode) {
     case 0:
         return;
-    case kImmediate:
+    case kModeImmediate:
         if (shape.kind == EOperandKind::Target)
             return;
         if (shape.kind == EOperandKind::Block) {

@@ -14,4 +14,3 @@ bool DecodeCodePage(uint8_t byte, uint32_t& codePoint);
 // Decodes one UTF-8 sequence at `position`, advancing it; false (advancing by one byte) on a
 // malformed, overlong or surrogate sequence.
 bool DecodeUtf8(std::string_view text, size_t& position, uint32_t& codePoint);
-void AppendUtf8(std::string& text, uint32_t codePoint);

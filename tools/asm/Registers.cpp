@@ -1,28 +1,16 @@
 #include "tools/asm/Registers.h"
 
+#include "tools/asm/AsciiText.h"
+
 #include <cctype>
 
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-} // namespace
-
 bool LookupRegister(std::string_view name, uint32_t& address) {
-    if (EqualsNoCase(name, "sp"))
-        address = kStackPointerAddress;
-    else if (EqualsNoCase(name, "base"))
-        address = kBaseAddress;
-    else if (EqualsNoCase(name, "ip"))
-        address = kInstructionPointerAddress;
+    if (EqualsNoCaseAscii(name, "sp"))
+        address = RegisterAddress(kRegisterSP);
+    else if (EqualsNoCaseAscii(name, "base"))
+        address = RegisterAddress(kRegisterBASE);
+    else if (EqualsNoCaseAscii(name, "ip"))
+        address = RegisterAddress(kRegisterIP);
     else {
         if (name.size() < 2 || name.size() > 3 || (name[0] != 'r' && name[0] != 'R'))
             return false;
@@ -43,16 +31,16 @@ bool LookupRegister(std::string_view name, uint32_t& address) {
 std::string RegisterName(uint32_t address) {
     if (address >= kRegisterBlockAddress && address < kRegisterBlockAddress + kGeneralRegisterBytes)
         return "r" + std::to_string(address - kRegisterBlockAddress);
-    if (address == kStackPointerAddress)
+    if (address == RegisterAddress(kRegisterSP))
         return "sp";
-    if (address == kBaseAddress)
+    if (address == RegisterAddress(kRegisterBASE))
         return "base";
-    if (address == kInstructionPointerAddress)
+    if (address == RegisterAddress(kRegisterIP))
         return "ip";
     return {};
 }
 
 bool IsReservedName(std::string_view name) {
     uint32_t address;
-    return LookupRegister(name, address) || EqualsNoCase(name, "none");
+    return LookupRegister(name, address) || EqualsNoCaseAscii(name, "none");
 }

@@ -4,15 +4,11 @@
 // the three dword registers. Names are matched without regard to case.
 #pragma once
 
+#include "abi/RegisterBlock.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-inline constexpr uint32_t kRegisterBlockAddress = 0x7FFFFC00;
-inline constexpr uint32_t kGeneralRegisterBytes = 32;
-inline constexpr uint32_t kStackPointerAddress = 0x7FFFFC20;
-inline constexpr uint32_t kBaseAddress = 0x7FFFFC24;
-inline constexpr uint32_t kInstructionPointerAddress = 0x7FFFFC28;
 
 bool LookupRegister(std::string_view name, uint32_t& address);
 // The register's name for an address, empty when none starts there.

@@ -1,5 +1,6 @@
 #include "tools/asm/SourceLoader.h"
 
+#include "tools/asm/AsciiText.h"
 #include "tools/asm/StandardInclude.h"
 
 #include <algorithm>
@@ -11,12 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string DirectoryOf(const std::string& path) {
     const fs::path parent = fs::path(path).parent_path();
@@ -137,7 +132,7 @@ void CSourceLoader::HandleFileDirective(size_t sequence) {
         i += 2;
     if (tokens[i].kind != ETokenKind::DotIdentifier)
         return;
-    const std::string directive = Lower(tokens[i].text);
+    const std::string directive = AsciiLower(tokens[i].text);
     if (directive != ".include" && directive != ".incbin")
         return;
     const SToken& operand = tokens[i + 1];

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kImmediate = 1;
-constexpr uint32_t kDirect = 2;
 constexpr size_t kBytesPerDataLine = 8;
 
 std::string Hex(uint64_t value) {
@@ -23,17 +21,6 @@ std::string LabelName(uint32_t address) {
     char text[16];
     std::snprintf(text, sizeof text, "L_%04X", address);
     return text;
-}
-
-uint32_t ModeOf(uint8_t head, EModeField field) {
-    switch (field) {
-    case EModeField::ModeA:
-        return (head >> 4) & 3;
-    case EModeField::ModeB:
-        return (head >> 2) & 3;
-    default:
-        return head & 3;
-    }
 }
 
 } // namespace
@@ -53,7 +40,7 @@ bool CDisassembler::Decode(uint32_t position, SInstruction& instruction) const {
     if (position + 2ull > size)
         return false;
     const uint8_t head = image[position];
-    const uint32_t category = head >> 6;
+    const uint32_t category = HeadCategory(head);
     if (category >= kOpcodeCategories)
         return false;
     instruction = SInstruction{};
@@ -63,11 +50,11 @@ bool CDisassembler::Decode(uint32_t position, SInstruction& instruction) const {
         return false;
 
     // Mode fields that no operand uses must be zero: the syntax has no place for them.
-    uint8_t usedBits = 0xC0;
+    uint8_t usedBits = EncodeHead(3, 0, 0, 0);
     for (size_t i = 0; i < info.operandCount; ++i) {
         const EModeField field = info.operands[i].mode;
-        usedBits |= field == EModeField::ModeA ? 0x30 : field == EModeField::ModeB ? 0x0C : 0x03;
-        instruction.modes[i] = ModeOf(head, field);
+        usedBits |= HeadFieldMask(field);
+        instruction.modes[i] = HeadMode(head, field);
     }
     if ((head & ~usedBits) != 0)
         return false;
@@ -75,10 +62,10 @@ bool CDisassembler::Decode(uint32_t position, SInstruction& instruction) const {
     uint64_t cursor = position + 2ull;
     for (size_t i = 0; i < info.operandCount; ++i) {
         const SOperandShape& shape = info.operands[i];
-        if (shape.kind == EOperandKind::Block && instruction.modes[i] == kImmediate) {
+        if (shape.kind == EOperandKind::Block && instruction.modes[i] == kModeImmediate) {
             // An immediate block is as long as the count in operand A, which must be an
             // immediate that has already been read.
-            if (instruction.modes[0] != kImmediate)
+            if (instruction.modes[0] != kModeImmediate)
                 return false;
             const int32_t count = static_cast<int32_t>(ReadField(instruction.fieldStart[0], 4));
             if (count < 0)
@@ -152,11 +139,11 @@ std::string CDisassembler::FormatOperand(const SInstruction& instruction, size_t
     const uint32_t mode = instruction.modes[operand];
     if (mode == 0)
         return "none";
-    if (mode == kImmediate)
+    if (mode == kModeImmediate)
         return FormatImmediate(instruction, operand);
     const uint32_t address = static_cast<uint32_t>(ReadField(instruction.fieldStart[operand], 4));
     const std::string registerName = RegisterName(address);
-    if (mode == kDirect) {
+    if (mode == kModeDirect) {
         if (!registerName.empty())
             return registerName;
         if (shape.kind == EOperandKind::Target)
@@ -228,7 +215,8 @@ std::string CDisassembler::Run() {
         instructionStart[position] = true;
         const SOpcodeInfo& info = GetOpcodeMap()[instruction.index];
         for (size_t i = 0; i < info.operandCount; ++i)
-            if (info.operands[i].kind == EOperandKind::Target && instruction.modes[i] == kDirect)
+            if (info.operands[i].kind == EOperandKind::Target &&
+                instruction.modes[i] == kModeDirect)
                 targets.push_back(static_cast<uint32_t>(ReadField(instruction.fieldStart[i], 4)));
         position += instruction.length;
     }
