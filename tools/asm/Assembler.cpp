@@ -102,10 +102,12 @@ void CAssembler::RunPass(bool final) {
         if (final && diagnostics.IsFull())
             break;
         const size_t before = image.size();
+        lineIsInstruction = false;
         if (lines[sequence].usable)
             ProcessLine(sequence);
         if (final)
-            listing[sequence] = {static_cast<uint32_t>(before), before, image.size() - before};
+            listing[sequence] = {static_cast<uint32_t>(before), before, image.size() - before,
+                                 lineIsInstruction};
     }
     diagnostics.SetMuted(false);
 }
@@ -274,5 +276,32 @@ std::string CAssembler::GetListing() const {
             row += 8;
         } while (row < shown);
     }
+    const CSymbolFile symbolFile = GetSymbolFile();
+    if (symbolFile.GetSymbols().empty())
+        return text;
+    text += "\nSymbols\n";
+    for (const CSymbolFile::SSymbol& symbol : symbolFile.GetSymbols()) {
+        if (symbol.label)
+            std::snprintf(buffer, sizeof buffer, "%08X  ", static_cast<uint32_t>(symbol.value));
+        else
+            std::snprintf(buffer, sizeof buffer, "%-8lld= ", static_cast<long long>(symbol.value));
+        text += buffer + symbol.name + "\n";
+    }
     return text;
+}
+
+CSymbolFile CAssembler::GetSymbolFile() const {
+    CSymbolFile file;
+    const auto& lines = loader->GetLines();
+    for (size_t sequence = 0; sequence < listing.size(); ++sequence) {
+        const SListingEntry& entry = listing[sequence];
+        if (!entry.instruction || entry.byteCount == 0)
+            continue;
+        const SSourceLocation where = loader->Locate(sequence, 0);
+        file.AddLine(entry.address, file.AddFile(where.file), lines[sequence].number);
+    }
+    for (const auto& [name, symbol] : symbols)
+        if (symbol.value.known && !symbol.value.IsFloat())
+            file.AddSymbol(name, symbol.value.integer, symbol.label);
+    return file;
 }

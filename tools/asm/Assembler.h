@@ -7,6 +7,7 @@
 #include "tools/asm/Diagnostics.h"
 #include "tools/asm/Expression.h"
 #include "tools/asm/SourceLoader.h"
+#include "tools/asm/SymbolFile.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,7 +42,11 @@ public:
     const CDiagnostics& GetDiagnostics() const { return diagnostics; }
     // Address, bytes and source text of every line of the main file and of every included
     // line that produced bytes.
+    // The listing ends with the symbol table.
     std::string GetListing() const;
+    // Labels, constants and the source line of every instruction, after a successful
+    // assembly.
+    CSymbolFile GetSymbolFile() const;
     // The value of a label or constant after a successful assembly.
     std::optional<int64_t> GetSymbol(const std::string& name) const;
 
@@ -56,6 +61,7 @@ private:
         uint32_t address = 0;
         size_t firstByte = 0;
         size_t byteCount = 0;
+        bool instruction = false; // the line's bytes are one instruction
     };
     class CStatement;
 
@@ -110,4 +116,5 @@ private:
     bool imageFull = false;
     bool finalPass = false;
     std::vector<SListingEntry> listing; // one per source line, final pass only
+    bool lineIsInstruction = false;     // set by Instruction for the line in hand
 };

@@ -93,6 +93,7 @@ void CAssembler::Instruction(CStatement& s) {
         s.Error(mnemonic, message);
         return;
     }
+    lineIsInstruction = true;
     const SOpcodeInfo& info = GetOpcodeMap()[static_cast<size_t>(index)];
     std::vector<SOperandText> operands;
     if (!SplitOperands(s, operands))
