@@ -24,7 +24,7 @@ class CFastAccess {
 public:
     // ip: the instruction's head, already read.
     CFastAccess(CKernel& kernel, uint32_t ip)
-        : kernel(kernel), view(kernel.GetFastView()), cursor(ip + 2) {}
+        : kernel(kernel), view(kernel.GetFastView()), cursor(ip + 2), head(ip) {}
 
     // After the handler: the slice's next instruction, or the chain's result when the
     // instruction ends the slice.
@@ -225,11 +225,13 @@ private:
         return kernel.WriteMemory(address, value);
     }
 
-    // Hands over to the exact path: from here on the IP register is the truth.
+    // Hands over to the exact path: from here on the IP register is the truth. The kernel
+    // notes the head, for a failure on the exact path to name its instruction.
     void Leave() {
         if (fast) {
             fast = false;
             kernel.SetIP(cursor);
+            kernel.NoteHead(head);
         }
     }
 
@@ -302,5 +304,6 @@ private:
     CKernel& kernel;
     const SFastView view;
     uint32_t cursor; // IP while on the fast path
+    const uint32_t head;
     bool fast = true;
 };

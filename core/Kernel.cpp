@@ -91,8 +91,10 @@ uint64_t CKernel::ExecuteNearEnd(uint32_t ip, uint32_t budget) {
         uint16_t bytes;
         std::memcpy(&bytes, view.data + ip, 2);
         word = bytes;
-    } else if (!FetchHead(ip, word)) {
-        return SliceResult(GetIP(), true, budget - 1);
+    } else {
+        NoteHead(ip);
+        if (!FetchHead(ip, word))
+            return SliceResult(GetIP(), true, budget - 1);
     }
     // The slot's form for every mode (or the exact handler): it tests each field's bounds.
     return dispatchSlots[SlotIndex(word)].run(*this, ip, word, budget - 1);
@@ -118,6 +120,7 @@ bool CKernel::FetchHead(uint32_t ip, uint32_t& word) {
 
 uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget) {
     const SSlot& slot = kernel.dispatchSlots[SlotIndex(word)];
+    kernel.NoteHead(ip);
     kernel.SetIP(ip + 2);
     const uint32_t head = word & 0xFF;
     const bool ended =
@@ -161,6 +164,9 @@ bool CKernel::RunSlice(std::string& message) {
 }
 
 void CKernel::Fail(const std::string& message) {
+    // A failure while no instruction is in hand (the boot) has no head.
+    faultHeadKnown = running && headNoted;
+    faultHead = notedHead;
     running = false;
     events.clear();
     pendingMessage = message;

@@ -188,6 +188,36 @@ public:
     void Fail(const std::string& message);
     void MemoryError() { Fail("Memory error"); }
     bool IsRunning() const { return running; }
+    // The head of the instruction in hand, noted where the exact path takes over from the
+    // fast path (which holds IP in a local and never writes it); only failures read it. So
+    // the head of a failing instruction is known at no cost per instruction: every failure
+    // is raised on the exact path.
+    void NoteHead(uint32_t ip) {
+        notedHead = ip;
+        headNoted = true;
+    }
+    // After a Fail raised by an instruction: the address of that instruction's head. False
+    // while the machine runs, and for a failure outside instructions (the boot).
+    bool GetFaultHead(uint32_t& head) const {
+        head = faultHead;
+        return faultHeadKnown;
+    }
+
+    // --- Slices run one instruction at a time (a debugger checking between them) ----------
+    // Executes the instruction at IP as part of such a slice and counts it; true when it
+    // ends the slice. Only while running.
+    bool StepInSlice() {
+        ++instructionCount;
+        return Step();
+    }
+    // The end of such a slice: hands out the pending message as RunSlice does and returns
+    // what RunSlice would return after a slice whose last step returned `ended`.
+    bool EndSlice(bool ended, std::string& message) {
+        message.clear();
+        if (!pendingMessage.empty())
+            message.swap(pendingMessage);
+        return running ? ended : true;
+    }
     void SetPendingMessage(std::string message) { pendingMessage = std::move(message); }
 
     int32_t GetBootSlot() const { return bootSlot; }
@@ -371,6 +401,10 @@ private:
     int32_t bootedSlot = -1;
     bool running = false;
     uint64_t instructionCount = 0;
+    uint32_t notedHead = 0;
+    bool headNoted = false;
+    uint32_t faultHead = 0;
+    bool faultHeadKnown = false;
     CMemory* memory = nullptr;
     std::deque<CEvent> events;
     std::array<SSlot, kSlots> dispatchSlots;
