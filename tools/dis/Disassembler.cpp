@@ -25,8 +25,25 @@ std::string LabelName(uint32_t address) {
 
 } // namespace
 
-CDisassembler::CDisassembler(const std::vector<uint8_t>& image, SDisassemblerOptions options)
+CDisassembler::CDisassembler(std::span<const uint8_t> image, SDisassemblerOptions options)
     : image(image), options(options) {}
+
+SDisassembledInstruction CDisassembler::InstructionAt(uint32_t position) const {
+    SDisassembledInstruction result;
+    SInstruction instruction;
+    if (position < image.size() && Decode(position, instruction)) {
+        result.text = FormatInstruction(instruction);
+        result.length = instruction.length;
+        result.valid = true;
+        result.index = instruction.index;
+        return result;
+    }
+    char text[24] = ".byte   ??";
+    if (position < image.size())
+        std::snprintf(text, sizeof text, ".byte   0x%02X", image[position]);
+    result.text = text;
+    return result;
+}
 
 uint64_t CDisassembler::ReadField(uint32_t position, uint32_t size) const {
     uint64_t value = 0;

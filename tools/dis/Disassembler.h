@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,23 @@ struct SDisassemblerOptions {
     bool labels = true;   // name the targets of direct jumps and calls
 };
 
+// One instruction, as a program listing or a debugger shows it.
+struct SDisassembledInstruction {
+    std::string text;    // as the program writes it with --plain --no-labels
+    uint32_t length = 1; // bytes taken; 1 for a byte that does not decode
+    bool valid = false;  // false: the text is a ".byte" of the first byte
+    uint32_t index = 0;  // the opcode map entry (category * 256 + code) when valid
+};
+
 class CDisassembler {
 public:
-    explicit CDisassembler(const std::vector<uint8_t>& image, SDisassemblerOptions options = {});
+    // `image` is the program loaded at address 0 (or a machine's data memory); it must
+    // outlive the disassembler.
+    explicit CDisassembler(std::span<const uint8_t> image, SDisassemblerOptions options = {});
 
     std::string Run();
+    // The instruction whose head is at `position`, targets written as numbers.
+    SDisassembledInstruction InstructionAt(uint32_t position) const;
 
 private:
     struct SInstruction {
@@ -38,7 +51,7 @@ private:
                     uint32_t length) const;
     void FlushData(std::string& text, std::vector<uint32_t>& pending) const;
 
-    const std::vector<uint8_t>& image;
+    std::span<const uint8_t> image;
     SDisassemblerOptions options;
     std::vector<bool> instructionStart;
     std::vector<bool> labelled;
