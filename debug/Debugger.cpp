@@ -1,0 +1,487 @@
+#include "debug/Debugger.h"
+
+#include "core/Kernel.h"
+#include "debug/MachineBytes.h"
+#include "isa/OpcodeMap.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kFilterMask = 4095;
+
+// The family of the instruction whose head is at an absolute address (Invalid when none).
+EFamily FamilyAt(const CMemory& memory, uint32_t address) {
+    const uint8_t* head = MachineBytes(memory, address, 2);
+    if (!head || (head[0] >> 6) >= kOpcodeCategories)
+        return EFamily::Invalid;
+    return GetOpcodeInfo(head[0] >> 6, head[1]).family;
+}
+
+} // namespace
+
+CDebugger::CDebugger(CKernel& kernel) : kernel(kernel), attachCount(kernel.GetInstructionCount()) {
+    SetTraceLength(kDefaultTraceLength);
+}
+
+CMemory& CDebugger::GetMemory() {
+    return kernel.GetMemory();
+}
+
+const CMemory& CDebugger::GetMemory() const {
+    return const_cast<CKernel&>(kernel).GetMemory();
+}
+
+// --- Symbols and addresses ---------------------------------------------------------------
+
+bool CDebugger::ResolveAddress(const std::string& where, uint32_t& address,
+                               std::string& error) const {
+    if (const auto symbol = symbols.Find(where)) {
+        address = static_cast<uint32_t>(*symbol);
+        return true;
+    }
+    SDebugValue value;
+    if (!Evaluate(where, value, error))
+        return false;
+    if (value.isFloat || value.integer < 0 || value.integer > UINT32_MAX) {
+        error = "\"" + where + "\" is not an address";
+        return false;
+    }
+    address = static_cast<uint32_t>(value.integer);
+    return true;
+}
+
+std::string CDebugger::DescribeAddress(uint32_t address) const {
+    const CSymbolFile::SSymbol* label = symbols.LabelAtOrBelow(address);
+    if (!label)
+        return {};
+    const uint32_t offset = address - static_cast<uint32_t>(label->value);
+    if (offset == 0)
+        return label->name;
+    char text[16];
+    std::snprintf(text, sizeof text, "+0x%x", offset);
+    return label->name + text;
+}
+
+// --- Breakpoints -------------------------------------------------------------------------
+
+int CDebugger::AddBreakpoint(uint32_t address, const std::string& condition, std::string& error) {
+    SBreakpoint breakpoint;
+    breakpoint.address = address;
+    if (!condition.empty() && !breakpoint.condition.Parse(condition, error))
+        return 0;
+    breakpoint.id = nextBreakpoint++;
+    breakpoints.push_back(std::move(breakpoint));
+    RebuildBreakpointFilter();
+    return breakpoints.back().id;
+}
+
+bool CDebugger::RemoveBreakpoint(int id) {
+    const auto it = std::find_if(breakpoints.begin(), breakpoints.end(),
+                                 [id](const SBreakpoint& b) { return b.id == id; });
+    if (it == breakpoints.end())
+        return false;
+    breakpoints.erase(it);
+    RebuildBreakpointFilter();
+    return true;
+}
+
+bool CDebugger::EnableBreakpoint(int id, bool enabled) {
+    for (SBreakpoint& breakpoint : breakpoints) {
+        if (breakpoint.id == id) {
+            breakpoint.enabled = enabled;
+            RebuildBreakpointFilter();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CDebugger::SetIgnoreCount(int id, uint64_t count) {
+    for (SBreakpoint& breakpoint : breakpoints) {
+        if (breakpoint.id == id) {
+            breakpoint.ignoreCount = count;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CDebugger::ToggleBreakpoint(uint32_t address) {
+    const auto removed = std::erase_if(
+        breakpoints, [address](const SBreakpoint& b) { return b.address == address; });
+    if (removed == 0) {
+        std::string unused;
+        AddBreakpoint(address, {}, unused);
+    }
+    RebuildBreakpointFilter();
+}
+
+void CDebugger::RebuildBreakpointFilter() {
+    breakpointFilter.fill(0);
+    enabledBreakpoints = 0;
+    for (const SBreakpoint& breakpoint : breakpoints) {
+        if (!breakpoint.enabled)
+            continue;
+        uint8_t& slot = breakpointFilter[breakpoint.address & kFilterMask];
+        slot = static_cast<uint8_t>(std::min(slot + 1, 255));
+        ++enabledBreakpoints;
+    }
+}
+
+bool CDebugger::BreakpointHit(uint32_t ip) {
+    for (SBreakpoint& breakpoint : breakpoints) {
+        if (!breakpoint.enabled || breakpoint.address != ip)
+            continue;
+        std::string error;
+        if (!breakpoint.condition.IsEmpty()) {
+            SDebugValue value;
+            // A condition that cannot be evaluated stops the machine, with the reason.
+            if (breakpoint.condition.Evaluate(GetMemory(), symbols, value, error) &&
+                !value.IsTrue())
+                continue;
+        }
+        if (++breakpoint.hits <= breakpoint.ignoreCount)
+            continue;
+        Stop(EDebugStop::Break, ip, breakpoint.id);
+        if (!error.empty())
+            lastStop.message = "condition " + breakpoint.condition.GetText() + ": " + error;
+        return true;
+    }
+    return false;
+}
+
+// --- Watchpoints -------------------------------------------------------------------------
+
+int CDebugger::AddWatchpoint(uint32_t address, uint32_t length, std::string& error) {
+    const uint8_t* bytes = MachineBytes(GetMemory(), address, length);
+    if (!bytes) {
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "%u bytes from 0x%08x do not lie in data memory or the register block",
+                      length, address);
+        error = text;
+        return 0;
+    }
+    SWatchpoint watchpoint;
+    watchpoint.id = nextWatchpoint++;
+    watchpoint.address = address;
+    watchpoint.length = length;
+    watchpoint.bytes.assign(bytes, bytes + length);
+    watchpoints.push_back(std::move(watchpoint));
+    ++enabledWatchpoints;
+    return watchpoints.back().id;
+}
+
+bool CDebugger::RemoveWatchpoint(int id) {
+    const auto it = std::find_if(watchpoints.begin(), watchpoints.end(),
+                                 [id](const SWatchpoint& w) { return w.id == id; });
+    if (it == watchpoints.end())
+        return false;
+    enabledWatchpoints -= it->enabled ? 1 : 0;
+    watchpoints.erase(it);
+    return true;
+}
+
+bool CDebugger::EnableWatchpoint(int id, bool enabled) {
+    for (SWatchpoint& watchpoint : watchpoints) {
+        if (watchpoint.id != id)
+            continue;
+        if (watchpoint.enabled != enabled)
+            enabledWatchpoints += enabled ? 1 : -1;
+        watchpoint.enabled = enabled;
+        RefreshWatchpoints();
+        return true;
+    }
+    return false;
+}
+
+void CDebugger::RefreshWatchpoints() {
+    for (SWatchpoint& watchpoint : watchpoints) {
+        const uint8_t* bytes = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
+        if (bytes)
+            std::memcpy(watchpoint.bytes.data(), bytes, watchpoint.length);
+    }
+}
+
+bool CDebugger::WatchpointHit(uint32_t head) {
+    int first = 0;
+    for (SWatchpoint& watchpoint : watchpoints) {
+        if (!watchpoint.enabled)
+            continue;
+        const uint8_t* bytes = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
+        if (std::memcmp(watchpoint.bytes.data(), bytes, watchpoint.length) == 0)
+            continue;
+        // Every changed range takes its new bytes, so one write is reported once.
+        std::memcpy(watchpoint.bytes.data(), bytes, watchpoint.length);
+        ++watchpoint.hits;
+        if (first == 0)
+            first = watchpoint.id;
+    }
+    if (first == 0)
+        return false;
+    Stop(EDebugStop::Watch, head, first);
+    return true;
+}
+
+// --- Run control -------------------------------------------------------------------------
+
+void CDebugger::Pause() {
+    if (!paused)
+        Stop(EDebugStop::Pause, kernel.GetIP());
+}
+
+void CDebugger::Resume(EMode next) {
+    // The instruction at a breakpoint where the machine paused runs when it resumes; a
+    // machine paused before its first instruction still breaks there.
+    skipBreakpointOnce = paused && kernel.GetInstructionCount() != attachCount;
+    paused = false;
+    mode = next;
+    callDepth = 0;
+    RefreshWatchpoints();
+}
+
+void CDebugger::Continue() {
+    Resume(EMode::Run);
+}
+
+void CDebugger::StepInto() {
+    Resume(EMode::StepInto);
+}
+
+void CDebugger::StepOver() {
+    Resume(EMode::StepOver);
+}
+
+void CDebugger::StepOut() {
+    Resume(EMode::StepOut);
+}
+
+void CDebugger::RunTo(uint32_t address) {
+    Resume(EMode::RunTo);
+    runToAddress = address;
+}
+
+void CDebugger::Stop(EDebugStop kind, uint32_t address, int id) {
+    paused = true;
+    mode = EMode::Run;
+    lastStop = {kind, address, id, {}};
+    stopPending = true;
+}
+
+bool CDebugger::TakeStop(SDebugStopInfo& stop) {
+    if (!stopPending)
+        return false;
+    stopPending = false;
+    stop = lastStop;
+    return true;
+}
+
+bool CDebugger::NeedsChecks() const {
+    return mode != EMode::Run || enabledBreakpoints > 0 || enabledWatchpoints > 0 || !trace.empty();
+}
+
+bool CDebugger::RunSlice(std::string& message) {
+    bool result;
+    if (paused || !kernel.IsRunning())
+        result = kernel.EndSlice(true, message);
+    else if (!NeedsChecks())
+        result = kernel.RunSlice(message);
+    else
+        result = kernel.EndSlice(SteppedSlice(), message) || paused;
+    if (!kernel.IsRunning() && !faultReported) {
+        faultReported = true;
+        uint32_t head = 0;
+        const bool known = kernel.GetFaultHead(head);
+        Stop(known ? EDebugStop::Fault : EDebugStop::Finished, known ? head : kernel.GetIP());
+        lastStop.message = message;
+        if (known && moveIpToFault)
+            kernel.SetIP(head);
+    }
+    return result;
+}
+
+bool CDebugger::SteppedSlice() {
+    const CMemory& memory = GetMemory();
+    for (uint32_t n = 0; n < kInstructionsPerSlice; ++n) {
+        const uint32_t ip = kernel.GetIP();
+        if (skipBreakpointOnce) {
+            skipBreakpointOnce = false;
+        } else {
+            if (mode == EMode::RunTo && ip == runToAddress) {
+                Stop(EDebugStop::Step, ip);
+                return true;
+            }
+            if (enabledBreakpoints > 0 && breakpointFilter[ip & kFilterMask] != 0 &&
+                BreakpointHit(ip))
+                return true;
+        }
+        if (!trace.empty()) {
+            trace[traceNext] = ip;
+            if (++traceNext == trace.size()) {
+                traceNext = 0;
+                traceFull = true;
+            }
+        }
+        EFamily family = EFamily::Invalid;
+        uint32_t spBefore = 0;
+        if (mode == EMode::StepOver || mode == EMode::StepOut) {
+            family = FamilyAt(memory, ip);
+            spBefore = kernel.GetSP();
+        }
+        const bool ended = kernel.StepInSlice();
+        if (!kernel.IsRunning())
+            return true; // RunSlice reports the failure
+        if (enabledWatchpoints > 0 && WatchpointHit(ip))
+            return true;
+        if (mode != EMode::Run && mode != EMode::RunTo && StepFinished(family, spBefore)) {
+            Stop(EDebugStop::Step, kernel.GetIP());
+            return true;
+        }
+        if (ended)
+            return true;
+    }
+    return false;
+}
+
+bool CDebugger::StepFinished(EFamily family, uint32_t spBefore) {
+    if (mode == EMode::StepInto)
+        return true;
+    // A call was taken when it pushed its return address, a return when it popped one; the
+    // stack pointer tells, whatever BASE the code in between set.
+    const uint32_t sp = kernel.GetSP();
+    if (family == EFamily::Call && sp == spBefore + 4)
+        ++callDepth;
+    else if (family == EFamily::Return && sp == spBefore - 4)
+        --callDepth;
+    return mode == EMode::StepOver ? callDepth <= 0 : callDepth < 0;
+}
+
+// --- Trace -------------------------------------------------------------------------------
+
+void CDebugger::SetTraceLength(size_t length) {
+    trace.assign(length, 0);
+    traceNext = 0;
+    traceFull = false;
+}
+
+std::vector<uint32_t> CDebugger::GetTrace() const {
+    std::vector<uint32_t> heads;
+    if (traceFull)
+        heads.assign(trace.begin() + static_cast<ptrdiff_t>(traceNext), trace.end());
+    heads.insert(heads.end(), trace.begin(), trace.begin() + static_cast<ptrdiff_t>(traceNext));
+    return heads;
+}
+
+// --- Machine state -----------------------------------------------------------------------
+
+bool CDebugger::ReadBytes(uint32_t address, uint32_t count, std::vector<uint8_t>& bytes) const {
+    const uint8_t* p = MachineBytes(GetMemory(), address, count);
+    if (!p)
+        return false;
+    bytes.assign(p, p + count);
+    return true;
+}
+
+bool CDebugger::WriteBytes(uint32_t address, const std::vector<uint8_t>& bytes) {
+    uint8_t* p = MachineBytes(GetMemory(), address, static_cast<uint32_t>(bytes.size()));
+    if (!p)
+        return false;
+    std::memcpy(p, bytes.data(), bytes.size());
+    // A change made here is not the program's: watchpoints take it as seen.
+    RefreshWatchpoints();
+    return true;
+}
+
+bool CDebugger::Evaluate(const std::string& expression, SDebugValue& value,
+                         std::string& error) const {
+    CDebugExpression parsed;
+    return parsed.Parse(expression, error) && parsed.Evaluate(GetMemory(), symbols, value, error);
+}
+
+bool CDebugger::Assign(const std::string& place, const std::string& expression,
+                       std::string& error) {
+    CDebugExpression target;
+    SDebugPlace where;
+    SDebugValue value;
+    if (!target.Parse(place, error) || !target.EvaluatePlace(GetMemory(), symbols, where, error) ||
+        !Evaluate(expression, value, error))
+        return false;
+    if (!CDebugExpression::WritePlace(GetMemory(), where, value)) {
+        error = "the place lies outside the machine's memory";
+        return false;
+    }
+    RefreshWatchpoints();
+    return true;
+}
+
+// --- Disassembly and the call stack ------------------------------------------------------
+
+CDisassembler CDebugger::MemoryDisassembler() const {
+    const CMemory& memory = GetMemory();
+    SDisassemblerOptions options;
+    options.comments = false;
+    options.labels = false;
+    return CDisassembler(
+        std::span<const uint8_t>(memory.GetData(), static_cast<size_t>(memory.GetSize())), options);
+}
+
+SDebugLine CDebugger::Disassemble(uint32_t address) const {
+    SDebugLine line;
+    line.address = address;
+    line.instruction = MemoryDisassembler().InstructionAt(address);
+    if (const CSymbolFile::SSymbol* label = symbols.LabelAt(address))
+        line.label = label->name;
+    line.source = symbols.SourceOf(address);
+    return line;
+}
+
+std::vector<SDebugLine> CDebugger::DisassembleFrom(uint32_t address, size_t count) const {
+    std::vector<SDebugLine> lines;
+    for (size_t i = 0; i < count; ++i) {
+        lines.push_back(Disassemble(address));
+        address += lines.back().instruction.length;
+    }
+    return lines;
+}
+
+std::vector<SCallFrame> CDebugger::GetCallStack(size_t maxFrames) const {
+    // How far below SP the scan looks for return addresses.
+    constexpr uint32_t kScanBytes = 64 * 1024;
+    // A CALL is its head, a 4-byte target field (none when immediate) and, for the
+    // conditional ones, a tested value of up to 8 bytes.
+    constexpr uint32_t kShortestCall = 2, kLongestCall = 14;
+    const CMemory& memory = GetMemory();
+    const CDisassembler disassembler = MemoryDisassembler();
+    const uint32_t ip = kernel.GetIP();
+    std::vector<SCallFrame> frames{{ip, 0, DescribeAddress(ip)}};
+    const uint32_t top = kernel.GetBASE() + kernel.GetSP();
+    const uint32_t size = static_cast<uint32_t>(memory.GetSize());
+    if (top > size)
+        return frames;
+    const uint32_t bottom = top > kScanBytes ? top - kScanBytes : 0;
+    for (uint32_t slot = top; slot >= bottom + 4 && frames.size() < maxFrames;) {
+        slot -= 1;
+        if (slot + 4 > top)
+            continue;
+        uint32_t value;
+        std::memcpy(&value, memory.GetData() + slot, 4);
+        uint32_t callHead = 0;
+        bool found = false;
+        for (uint32_t length = kShortestCall; length <= kLongestCall && !found; ++length) {
+            if (value < length || value > size)
+                break;
+            const SDisassembledInstruction call = disassembler.InstructionAt(value - length);
+            found = call.valid && call.length == length &&
+                    GetOpcodeMap()[call.index].family == EFamily::Call;
+            callHead = value - length;
+        }
+        if (!found)
+            continue;
+        frames.push_back({callHead, slot, DescribeAddress(callHead)});
+        slot = slot >= 3 ? slot - 3 : 0; // the next candidate ends below this one
+    }
+    return frames;
+}

@@ -1,0 +1,210 @@
+// The debugger core that the front ends drive (tarquil-run's debugging options, the
+// tarquil-dbg console, the window program's debugger window). It needs no window system.
+//
+// A front end attaches one CDebugger to the running kernel and calls the debugger's
+// RunSlice wherever it called CKernel::RunSlice; everything else (events, timers, the run
+// loop) stays as it is. While no breakpoint, watchpoint, trace or step is active the slice
+// is the kernel's own (the interpreter's fast path, untouched). Otherwise the debugger runs
+// the slice one instruction at a time and checks between instructions, so a break cuts the
+// slice exactly there and the instruction count stays exact. A paused machine runs nothing
+// and posts nothing: its slices only hand out pending messages.
+//
+// Addresses here are absolute (data memory from 0, the register block at 0x7FFFFC00); BASE
+// is never added. A boot image loads at 0 with BASE 0, so its labels are absolute.
+#pragma once
+
+#include "debug/DebugExpression.h"
+#include "isa/OpcodeMap.h"
+#include "tools/asm/SymbolFile.h"
+#include "tools/dis/Disassembler.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CKernel;
+class CMemory;
+
+// Why the debugger paused the machine.
+enum class EDebugStop {
+    None,     // running (or never stopped)
+    Pause,    // Pause() was called
+    Break,    // at a breakpoint, before its instruction (IP = address)
+    Watch,    // right after the instruction at `address` changed watched bytes
+    Step,     // a step, step over, step out or run-to finished (IP = address)
+    Fault,    // the machine stopped with `message`; `address` is the failing instruction
+    Finished, // the machine had already stopped (not by an instruction)
+};
+
+struct SDebugStopInfo {
+    EDebugStop kind = EDebugStop::None;
+    uint32_t address = 0;
+    int id = 0;          // the breakpoint's or watchpoint's number
+    std::string message; // Fault: the machine's message
+};
+
+struct SBreakpoint {
+    int id = 0;
+    uint32_t address = 0;
+    CDebugExpression condition; // empty: always
+    bool enabled = true;
+    uint64_t hits = 0;        // times reached with the condition true
+    uint64_t ignoreCount = 0; // hits to pass over before one stops the machine
+};
+
+struct SWatchpoint {
+    int id = 0;
+    uint32_t address = 0;
+    uint32_t length = 1;
+    bool enabled = true;
+    uint64_t hits = 0;
+    std::vector<uint8_t> bytes; // the watched bytes as last seen
+};
+
+// One frame of the call stack: the innermost is where IP is.
+struct SCallFrame {
+    uint32_t address = 0;    // IP, or the head of the CALL that made the frame below
+    uint32_t returnSlot = 0; // absolute address of the return address on the stack (0: IP)
+    std::string function;    // "label+0x12" when the symbols know a label at or below it
+};
+
+// One disassembled line with what the symbols say about it.
+struct SDebugLine {
+    uint32_t address = 0;
+    SDisassembledInstruction instruction;
+    std::string label;  // a label at exactly this address
+    std::string source; // "FILE:LINE"
+};
+
+class CDebugger {
+public:
+    static constexpr size_t kDefaultTraceLength = 256;
+
+    explicit CDebugger(CKernel& kernel);
+
+    // --- Symbols ----------------------------------------------------------------------
+    void SetSymbols(CSymbolFile symbols) { this->symbols = std::move(symbols); }
+    const CSymbolFile& GetSymbols() const { return symbols; }
+    // An address given as a number (decimal or 0x-hex), a label, or an expression; false
+    // with a reason.
+    bool ResolveAddress(const std::string& where, uint32_t& address, std::string& error) const;
+    // "label+0x12" for an address, or empty when no label lies at or below it.
+    std::string DescribeAddress(uint32_t address) const;
+
+    // --- Breakpoints (execution) ------------------------------------------------------
+    // Adds a breakpoint and returns its number (from 1), or 0 with a reason for a
+    // condition that does not parse.
+    int AddBreakpoint(uint32_t address, const std::string& condition, std::string& error);
+    bool RemoveBreakpoint(int id);
+    bool EnableBreakpoint(int id, bool enabled);
+    bool SetIgnoreCount(int id, uint64_t count);
+    // Removes the breakpoints at the address, or adds an unconditional one (a margin click).
+    void ToggleBreakpoint(uint32_t address);
+    const std::vector<SBreakpoint>& GetBreakpoints() const { return breakpoints; }
+
+    // --- Watchpoints (data written) ---------------------------------------------------
+    // Watches `length` bytes from `address` (data memory or the register block): the
+    // machine pauses right after an instruction that changed any of them, whether the
+    // instruction wrote them itself, as a block instruction, or through a system call.
+    // Returns the number, or 0 with a reason.
+    int AddWatchpoint(uint32_t address, uint32_t length, std::string& error);
+    bool RemoveWatchpoint(int id);
+    bool EnableWatchpoint(int id, bool enabled);
+    const std::vector<SWatchpoint>& GetWatchpoints() const { return watchpoints; }
+
+    // --- Run control ------------------------------------------------------------------
+    // Each of these resumes a paused machine (Pause stops a running one); the work happens
+    // in the following RunSlice calls, and the host must wake its loop.
+    void Pause();
+    void Continue();
+    void StepInto();
+    // A taken CALL runs until it has returned (recursion included); any other instruction
+    // is one step.
+    void StepOver();
+    // Runs until the current call has returned.
+    void StepOut();
+    // Runs until IP reaches the address (or something else stops the machine first).
+    void RunTo(uint32_t address);
+    bool IsPaused() const { return paused; }
+    // True when a failed machine leaves IP at its failing instruction's head (the default;
+    // the machine's own IP is then behind what that instruction had read).
+    void SetMoveIpToFault(bool move) { moveIpToFault = move; }
+
+    // The host loop's slice in place of CKernel::RunSlice, with the same meaning of the
+    // result and the message. After a stop the machine is paused and the result is true.
+    bool RunSlice(std::string& message);
+    // The stop since the last call, once: true when the machine paused (or failed) since.
+    bool TakeStop(SDebugStopInfo& stop);
+    const SDebugStopInfo& GetLastStop() const { return lastStop; }
+
+    // --- The trace of the last instructions -------------------------------------------
+    // How many instruction heads the trace keeps (0: none, and no trace is recorded).
+    void SetTraceLength(size_t length);
+    // The heads of the last instructions executed while the debugger stepped, oldest first.
+    std::vector<uint32_t> GetTrace() const;
+
+    // --- Machine state ----------------------------------------------------------------
+    CKernel& GetKernel() { return kernel; }
+    const CKernel& GetKernel() const { return kernel; }
+    CMemory& GetMemory();
+    const CMemory& GetMemory() const;
+    // Bytes at an absolute address; false when they leave data memory or the register block.
+    bool ReadBytes(uint32_t address, uint32_t count, std::vector<uint8_t>& bytes) const;
+    bool WriteBytes(uint32_t address, const std::vector<uint8_t>& bytes);
+    // An expression's value (see DebugExpression.h).
+    bool Evaluate(const std::string& expression, SDebugValue& value, std::string& error) const;
+    // Stores the value of `expression` into `place` (a register or a memory operand).
+    bool Assign(const std::string& place, const std::string& expression, std::string& error);
+
+    // --- Disassembly and the call stack -----------------------------------------------
+    // The instruction at an absolute address (the disassembler of tarquil-dis).
+    SDebugLine Disassemble(uint32_t address) const;
+    // `count` instructions from `address` on.
+    std::vector<SDebugLine> DisassembleFrom(uint32_t address, size_t count) const;
+    // Frames from IP outwards, read from the machine stack: below SP every dword that is
+    // the address right behind a CALL instruction counts as a return address.
+    std::vector<SCallFrame> GetCallStack(size_t maxFrames = 64) const;
+
+private:
+    enum class EMode { Run, StepInto, StepOver, StepOut, RunTo };
+
+    void Resume(EMode next);
+    bool NeedsChecks() const;
+    bool SteppedSlice();
+    bool BreakpointHit(uint32_t ip);
+    bool WatchpointHit(uint32_t head);
+    bool StepFinished(EFamily family, uint32_t spBefore);
+    void Stop(EDebugStop kind, uint32_t address, int id = 0);
+    void RefreshWatchpoints();
+    void RebuildBreakpointFilter();
+    CDisassembler MemoryDisassembler() const;
+
+    CKernel& kernel;
+    CSymbolFile symbols;
+    std::vector<SBreakpoint> breakpoints;
+    std::vector<SWatchpoint> watchpoints;
+    int nextBreakpoint = 1;
+    int nextWatchpoint = 1;
+    // Counts of enabled breakpoints by the low bits of their address: a head whose slot is
+    // zero has none, which is all most heads need to know.
+    std::array<uint8_t, 4096> breakpointFilter{};
+    size_t enabledBreakpoints = 0;
+    size_t enabledWatchpoints = 0;
+
+    bool paused = false;
+    EMode mode = EMode::Run;
+    bool skipBreakpointOnce = false; // resuming at a breakpoint: its instruction runs
+    int64_t callDepth = 0;           // StepOver and StepOut: calls entered minus returned
+    uint32_t runToAddress = 0;
+    bool moveIpToFault = true;
+    bool faultReported = false;
+    uint64_t attachCount = 0; // the kernel's instruction count when the debugger attached
+
+    SDebugStopInfo lastStop;
+    bool stopPending = false;
+
+    std::vector<uint32_t> trace; // a ring
+    size_t traceNext = 0;
+    bool traceFull = false;
+};

@@ -1,0 +1,312 @@
+// The debugger's semantics on whole machines: programs assembled here with their symbols,
+// driven as a front end drives them (RunSlice until the debugger pauses the machine).
+#include "debug/Debugger.h"
+#include "common/FakePlatform.h"
+#include "common/WholeMachine.h"
+#include "tools/asm/Assembler.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class DebuggerTest : public testing::Test {
+protected:
+    // Assembles and boots the program with a debugger attached; false on assembly errors.
+    void Boot(const std::string& source) {
+        CAssembler assembler;
+        ASSERT_TRUE(assembler.AssembleText("test.asm", source))
+            << assembler.GetDiagnostics().Format();
+        symbols = assembler.GetSymbolFile();
+        machine = std::make_unique<CWholeMachine>(platform, assembler.GetImage(), "64k");
+        ASSERT_TRUE(machine->IsComplete());
+        debugger = std::make_unique<CDebugger>(machine->Kernel());
+        debugger->SetSymbols(symbols);
+    }
+
+    uint32_t Label(const std::string& name) const {
+        const auto value = symbols.Find(name);
+        EXPECT_TRUE(value.has_value()) << name;
+        return static_cast<uint32_t>(value.value_or(0));
+    }
+    uint32_t Dword(uint32_t address) const {
+        SDebugValue value;
+        std::string error;
+        char text[32];
+        std::snprintf(text, sizeof text, "[%u].32", address);
+        EXPECT_TRUE(debugger->Evaluate(text, value, error)) << error;
+        return static_cast<uint32_t>(value.integer);
+    }
+    uint32_t Value(const std::string& expression) const {
+        SDebugValue value;
+        std::string error;
+        EXPECT_TRUE(debugger->Evaluate(expression, value, error)) << error;
+        return static_cast<uint32_t>(value.integer);
+    }
+    int Break(const std::string& where, const std::string& condition = {}) {
+        uint32_t address;
+        std::string error;
+        EXPECT_TRUE(debugger->ResolveAddress(where, address, error)) << error;
+        const int id = debugger->AddBreakpoint(address, condition, error);
+        EXPECT_NE(id, 0) << error;
+        return id;
+    }
+    int Watch(uint32_t address, uint32_t length) {
+        std::string error;
+        const int id = debugger->AddWatchpoint(address, length, error);
+        EXPECT_NE(id, 0) << error;
+        return id;
+    }
+
+    // Runs slices as a host does until the debugger stops the machine; the stop. A
+    // program that waits for input on an empty queue fails the test.
+    SDebugStopInfo Drive(int maxSlices = 100000) {
+        std::string message;
+        SDebugStopInfo stop;
+        for (int i = 0; i < maxSlices; ++i) {
+            const bool wait = debugger->RunSlice(message);
+            if (!message.empty())
+                messages.push_back(message);
+            if (debugger->TakeStop(stop))
+                return stop;
+            if (wait && !machine->Kernel().HasEvents()) {
+                ADD_FAILURE() << "the program waits at " << IP();
+                return stop;
+            }
+        }
+        ADD_FAILURE() << "the debugger did not stop the machine";
+        return stop;
+    }
+    uint32_t IP() const { return machine->Kernel().GetIP(); }
+    uint64_t Count() const { return machine->Kernel().GetInstructionCount(); }
+
+    CFakePlatform platform;
+    std::unique_ptr<CWholeMachine> machine;
+    std::unique_ptr<CDebugger> debugger;
+    CSymbolFile symbols;
+    std::vector<std::string> messages;
+};
+
+// Factorial by recursion, with the return addresses on the machine stack; a subroutine that
+// moves BASE (and SP with it, so the stack stays where it is) before it returns.
+const char* const kCalls = R"(
+        MOV.32  #0x8000, sp
+        MOV.32  #3, r0
+main:   CALL    fact
+after:  MOV.32  r4, [0x100]
+        CALL    moved
+back:   WAIT
+fact:   JNZ.32  .more, r0
+        MOV.32  #1, r4
+        RET
+.more:  PUSH.32 r0
+        SUB.I32 r0, #1, r0
+again:  CALL    fact
+        POP.32  r0
+        MUL.I32 r4, r0, r4
+        RET
+moved:  MOV.32  #0x1000, base
+        SUB.I32 sp, #0x1000, sp
+inside: NOP
+        NOP
+        RET
+)";
+
+TEST_F(DebuggerTest, StepOverAndOutFollowTheMachineStackThroughRecursionAndBaseChanges) {
+    Boot(kCalls);
+    // The recursive call of the level where r0 is 2: stepping over it runs every deeper
+    // level, which return to this very address first, and stops at this level's return.
+    const int id = Break("again", "r0 == 1 && sp == 0x8010");
+    SDebugStopInfo stop = Drive();
+    ASSERT_EQ(stop.kind, EDebugStop::Break);
+    EXPECT_EQ(stop.id, id);
+    EXPECT_EQ(IP(), Label("again"));
+    EXPECT_EQ(Value("r0"), 1u);
+
+    const std::vector<SCallFrame> frames = debugger->GetCallStack();
+    ASSERT_EQ(frames.size(), 3u); // here, fact called from fact, fact called from main
+    EXPECT_EQ(frames[0].function, "again");
+    EXPECT_EQ(frames[1].address, Label("again"));
+    EXPECT_EQ(frames[2].address, Label("main"));
+    EXPECT_EQ(frames[2].function, "main");
+
+    debugger->RemoveBreakpoint(id);
+    debugger->StepOver();
+    stop = Drive();
+    EXPECT_EQ(stop.kind, EDebugStop::Step);
+    EXPECT_EQ(IP(), Label("again") + 6); // the POP behind the CALL, at this level
+    EXPECT_EQ(Value("r4"), 1u);          // fact(1), not fact(0) of the level below
+    EXPECT_EQ(Value("sp"), 0x8010u);
+
+    // Out of two levels, one step out each: fact(2) then fact(3) return to main.
+    debugger->StepOut();
+    EXPECT_EQ(Drive().kind, EDebugStop::Step);
+    EXPECT_EQ(IP(), Label("again") + 6);
+    EXPECT_EQ(Value("r4"), 2u);
+    debugger->StepOut();
+    EXPECT_EQ(Drive().kind, EDebugStop::Step);
+    EXPECT_EQ(IP(), Label("after"));
+    EXPECT_EQ(Value("r4"), 6u);
+
+    // An instruction that is no CALL is one step, over or into.
+    debugger->StepOver();
+    EXPECT_EQ(Drive().kind, EDebugStop::Step);
+    EXPECT_EQ(Dword(0x100), 6u);
+
+    // Step out of a subroutine that moved BASE: the return lands behind its CALL anyway.
+    Break("inside");
+    debugger->Continue();
+    EXPECT_EQ(Drive().kind, EDebugStop::Break);
+    debugger->StepOut(); // resumes without stopping at once on the same breakpoint
+    EXPECT_EQ(Drive().kind, EDebugStop::Step);
+    EXPECT_EQ(IP(), Label("back"));
+    EXPECT_EQ(Value("base"), 0x1000u);
+}
+
+const char* const kCounter = R"(
+start:  CLR.32  r0
+loop:   ADD.I32 r0, #1, r0
+        MOV.32  r0, [counter]
+        JMP     loop
+counter: .dword 0
+)";
+
+TEST_F(DebuggerTest, BreakpointsCutTheSliceWithExactCountsConditionsAndHitCounts) {
+    Boot(kCounter);
+    // r0 counts the rounds; "loop" is reached after 1, 4, 7, ... instructions.
+    const int conditional = Break("loop", "[counter].32 >= 5");
+    SDebugStopInfo stop = Drive();
+    EXPECT_EQ(stop.kind, EDebugStop::Break);
+    EXPECT_EQ(stop.address, Label("loop"));
+    EXPECT_EQ(IP(), Label("loop"));
+    EXPECT_EQ(Count(), 1u + 3 * 5); // inside the first slice, cut there
+    EXPECT_EQ(Value("r0"), 5u);
+
+    // A second breakpoint with an ignore count: two arrivals pass, the third stops.
+    debugger->RemoveBreakpoint(conditional);
+    const int counted = Break("loop");
+    debugger->SetIgnoreCount(counted, 2);
+    debugger->Continue();
+    EXPECT_EQ(Drive().id, counted);
+    EXPECT_EQ(Count(), 1u + 3 * 8);
+    EXPECT_EQ(debugger->GetBreakpoints().front().hits, 3u);
+
+    // Disabled, the breakpoint costs the slices nothing: they are the kernel's own again.
+    debugger->EnableBreakpoint(counted, false);
+    debugger->SetTraceLength(0);
+    debugger->Continue();
+    std::string message;
+    for (int i = 0; i < 10; ++i)
+        debugger->RunSlice(message);
+    EXPECT_EQ(Count(), 1u + 3 * 8 + 320);
+    EXPECT_FALSE(debugger->IsPaused());
+
+    // Changed from the debugger, the program's state goes on from the new values.
+    debugger->EnableBreakpoint(counted, true);
+    debugger->SetIgnoreCount(counted, 0);
+    EXPECT_EQ(Drive().kind, EDebugStop::Break);
+    std::string error;
+    ASSERT_TRUE(debugger->Assign("r0", "1000 - 1", error)) << error;
+    debugger->Continue();
+    Drive();
+    EXPECT_EQ(Dword(Label("counter")), 1000u);
+    EXPECT_FALSE(debugger->Assign("[0x10000000].8", "1", error));
+    SDebugValue value;
+    EXPECT_FALSE(debugger->Evaluate("r0 ==", value, error));
+}
+
+// Writes of every kind: a block move, a fill, the registers pushed, a disk read by SYS.
+const char* const kWrites = R"(
+        MOV.32  #0x2000, sp
+        MOV.32  #0x11223344, r0
+movb:   MOVB    #4, #"abcd", [0x400]
+fill:   FILL.8  #8, #0x55, [0x500]
+pushr:  PUSHR
+        MOV.16  #0x0506, r0     ; disks: seek to 0 in slot 0
+        MOV.32  #0, r4
+        MOV.32  #0, r8
+        SYS
+        MOV.8   #8, r1          ; read 16 bytes to 0x600
+        MOV.32  #16, r8
+        MOV.32  #0x600, r12
+sys:    SYS
+        MOV.8   #0x66, [0x600]
+idle:   WAIT
+        JMP     idle
+)";
+
+TEST_F(DebuggerTest, WatchpointsCatchBlockInstructionsPushedRegistersAndSystemCalls) {
+    Boot(kWrites);
+    const int movb = Watch(0x402, 1);
+    const int fill = Watch(0x507, 1);
+    const int pushr = Watch(0x2000, 4);
+    const int sys = Watch(0x608, 8);
+    const struct {
+        int id;
+        const char* label;
+    } expected[] = {{movb, "movb"}, {fill, "fill"}, {pushr, "pushr"}, {sys, "sys"}};
+    for (const auto& e : expected) {
+        const SDebugStopInfo stop = Drive();
+        EXPECT_EQ(stop.kind, EDebugStop::Watch) << e.label;
+        EXPECT_EQ(stop.id, e.id) << e.label;
+        EXPECT_EQ(stop.address, Label(e.label)) << e.label;
+        debugger->Continue();
+    }
+    EXPECT_EQ(Value("[0x402].8"), uint32_t{'c'});
+    EXPECT_EQ(Value("[0x2000].32"), 0x11223344u);
+    // The write of the same range's first byte by the next instruction is not watched;
+    // the program ends waiting, with nothing else to report.
+    std::string message;
+    for (int i = 0; i < 5; ++i)
+        debugger->RunSlice(message);
+    SDebugStopInfo stop;
+    EXPECT_FALSE(debugger->TakeStop(stop));
+    EXPECT_EQ(Value("[0x600].8"), 0x66u);
+    EXPECT_EQ(debugger->GetWatchpoints()[3].hits, 1u);
+}
+
+// Code that rewrites itself: the breakpoint stays on the address and the new instruction
+// runs; then a load from outside memory fails.
+const char* const kFaulting = R"(
+start:  MOVB    #2, #{0x00, 0xFF}, [patch]
+patch:  .byte   0x00, 0x70
+fail:   MOV.32  [0x7FFF0000], r0
+        WAIT
+)";
+
+TEST_F(DebuggerTest, FaultsLeaveIpAtTheFailingHeadAndSelfModifiedCodeRunsAsWritten) {
+    Boot(kFaulting);
+    Break("patch");
+    EXPECT_EQ(Drive().kind, EDebugStop::Break);
+    EXPECT_EQ(debugger->Disassemble(IP()).instruction.text, "NOP");
+    debugger->Continue();
+    const SDebugStopInfo stop = Drive();
+    EXPECT_EQ(stop.kind, EDebugStop::Fault);
+    EXPECT_EQ(stop.address, Label("fail"));
+    EXPECT_EQ(stop.message, "Memory error");
+    EXPECT_EQ(IP(), Label("fail"));
+    EXPECT_EQ(symbols.SourceOf(stop.address), "test.asm:4");
+    const std::vector<uint32_t> trace = debugger->GetTrace();
+    ASSERT_EQ(trace.size(), 3u);
+    EXPECT_EQ(trace[0], Label("start"));
+    EXPECT_EQ(trace[1], Label("patch"));
+    EXPECT_EQ(trace[2], Label("fail"));
+
+    // Without a debugger the kernel knows the head too, from the fast path, and leaves IP
+    // where the failing instruction had moved it.
+    for (const char* source : {kFaulting, "MOVB #3, [0x10], [0x7FFF0000]\n"}) {
+        CAssembler assembler;
+        ASSERT_TRUE(assembler.AssembleText("plain.asm", source));
+        CWholeMachine plain(platform, assembler.GetImage(), "64k");
+        std::string message;
+        for (int i = 0; i < 10 && plain.Kernel().IsRunning(); ++i)
+            plain.Kernel().RunSlice(message);
+        uint32_t head = 1;
+        ASSERT_TRUE(plain.Kernel().GetFaultHead(head));
+        EXPECT_EQ(head, assembler.GetSymbol("fail").value_or(0));
+        EXPECT_NE(plain.Kernel().GetIP(), head);
+    }
+}
+
+} // namespace
