@@ -34,6 +34,7 @@ SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
     CKernel& kernel = *machine.kernel;
     CRunLoop loop;
     loop.SetKernel(&kernel);
+    loop.SetSliceRunner(settings.runSlice);
     std::string lastMessage;
     const CRunLoop::MessageSink sink = [&](const std::string& message) {
         lastMessage = message;
@@ -76,6 +77,8 @@ SHeadlessRunResult RunHeadless(CMachine& machine, CHeadlessPlatform& platform,
             loop.RunBurst(kSlicesPerBurst, burstLimit, sink);
             if (!kernel.IsRunning())
                 return finish(EStopReason::MachineStopped);
+            if (settings.isPaused && settings.isPaused())
+                return finish(EStopReason::Paused);
             if (limit != 0 && kernel.GetInstructionCount() >= limit)
                 return finish(EStopReason::Steps);
             if (timed != 0 && kernel.GetInstructionCount() >= timed)
@@ -116,6 +119,8 @@ std::string DescribeStop(const SHeadlessRunResult& result) {
         return "timeout";
     case EStopReason::ExitRequested:
         return "exit requested";
+    case EStopReason::Paused:
+        return "paused";
     }
     return {};
 }

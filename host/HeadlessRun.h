@@ -23,10 +23,15 @@ struct SHeadlessRunSettings {
     // previous one (or the start), waiting or not: programs that poll the queue without
     // WAIT get their input too. 0: only while the program waits.
     uint64_t keyEvery = 0;
+    // A debugger's slices in place of the kernel's, and whether it has paused the machine
+    // (which ends the run). Empty: the kernel runs its own slices.
+    std::function<bool(std::string& message)> runSlice;
+    std::function<bool()> isPaused;
 };
 
-// ExitRequested: a signal asked the program to close (host/ExitSignals.h).
-enum class EStopReason { MachineStopped, Idle, Steps, Timeout, ExitRequested };
+// ExitRequested: a signal asked the program to close (host/ExitSignals.h). Paused: the
+// debugger of the settings paused the machine (at a breakpoint or a watchpoint).
+enum class EStopReason { MachineStopped, Idle, Steps, Timeout, ExitRequested, Paused };
 
 struct SHeadlessRunResult {
     EStopReason reason = EStopReason::Idle;

@@ -15,7 +15,7 @@ CRunLoop::SBurst CRunLoop::RunBurst(uint32_t maxSlices, uint64_t instructionLimi
         return burst;
     }
     while (burst.slices < maxSlices) {
-        waiting = kernel->RunSlice(message);
+        waiting = sliceRunner ? sliceRunner(message) : kernel->RunSlice(message);
         ++burst.slices;
         if (!message.empty() && onMessage)
             onMessage(message);

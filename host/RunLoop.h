@@ -21,8 +21,14 @@ public:
         bool limitReached = false; // the instruction limit ended the burst
     };
 
+    // Runs one slice in place of the kernel's RunSlice, with its meaning (a debugger that
+    // checks between instructions, debug/Debugger.h).
+    using SliceRunner = std::function<bool(std::string& message)>;
+
     // The current machine's kernel, or null while there is none.
     void SetKernel(CKernel* current);
+    // Who runs the slices; empty: the kernel itself.
+    void SetSliceRunner(SliceRunner runner) { sliceRunner = std::move(runner); }
     CKernel* GetKernel() const { return kernel; }
 
     // True when the host should block until its next message before running again.
@@ -39,6 +45,7 @@ public:
 
 private:
     CKernel* kernel = nullptr;
+    SliceRunner sliceRunner;
     bool waiting = false;
     std::string message; // reused between slices
 };

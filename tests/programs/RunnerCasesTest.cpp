@@ -100,7 +100,9 @@ TEST_F(RunnerCasesTest, MachineStops) {
         std::string out;
     } cases[] = {
         {"no image at all", {}, "title: No disk to boot\nstop: No disk to boot\n"},
-        {"invalid opcode", {"IMAGE"}, "title: Invalid opcode\nstop: Invalid opcode\n"},
+        {"invalid opcode",
+         {"IMAGE"},
+         "title: Invalid opcode\nfault: 0x00000002 .byte   0x00\nstop: Invalid opcode\n"},
         {"boot slot beyond the images",
          {"IMAGE", "--", "-boot", "1"},
          "title: No disk to boot\nstop: No disk to boot\n"},

@@ -1,6 +1,7 @@
 // tarquil-run: runs disk images on a machine without a window and reports what happened,
 // for scripts and tests.
 #include "BuiltInMachine.h"
+#include "RunDebugging.h"
 #include "RunOptions.h"
 #include "RunReports.h"
 #include "core/Machine.h"
@@ -28,8 +29,10 @@ SHeadlessRunSettings RunSettings(const SRunOptions& options) {
     return settings;
 }
 
-void Report(const SRunOptions& options, const CMachine& machine, const SHeadlessRunResult& result) {
-    std::cout << "stop: " << DescribeStop(result) << '\n';
+void Report(const SRunOptions& options, const CMachine& machine, const SHeadlessRunResult& result,
+            const CRunDebugging& debugging) {
+    debugging.PrintBeforeStop(result, std::cout);
+    std::cout << "stop: " << debugging.DescribeStop(result) << '\n';
     if (options.printRegisters)
         PrintRegisters(*machine.memory, std::cout);
     for (const SDumpRequest& dump : options.dumps)
@@ -53,17 +56,23 @@ int ExitCodeOf(const SHeadlessRunResult& result) {
     return result.reason == EStopReason::MachineStopped ? kExitMachineError : kExitRan;
 }
 
-// Runs a started machine, prints what the run produced and returns the exit code. A run
-// that a signal ended reports nothing: the program is closing.
+// Runs a started machine, prints what the run produced and returns the exit code (a usage
+// error for debugging options that name nothing). A run that a signal ended reports
+// nothing: the program is closing.
 int RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatform& platform,
                  CHeadlessAudio& audio) {
+    CRunDebugging debugging;
+    if (!debugging.Attach(options, *machine.kernel, std::cerr))
+        return kExitUsage;
+    SHeadlessRunSettings settings = RunSettings(options);
+    debugging.Configure(settings);
     audio.StartRun();
     const SHeadlessRunResult result =
-        RunHeadless(machine, platform, RunSettings(options), [](const std::string& message) {
+        RunHeadless(machine, platform, settings, [](const std::string& message) {
             std::cout << "title: " << TitleText(message) << '\n';
         });
     if (result.reason != EStopReason::ExitRequested)
-        Report(options, machine, result);
+        Report(options, machine, result, debugging);
     std::cout.flush();
     return ExitCodeOf(result);
 }

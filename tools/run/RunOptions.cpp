@@ -96,6 +96,20 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
     app.add_flag("--midi", options.midi, "Build the machine with MIDI enabled");
     app.add_option("--wav", options.wavPath,
                    "Save the sound of the run (MIDI and beeps) as a 16-bit stereo 44100 Hz WAV");
+    app.add_option("--symbols", options.symbolsPath,
+                   "Symbol file of the program (default: NAME.sym beside the first NAME.disk)");
+    app.add_option("--break", options.breaks,
+                   "Stop before the instruction at WHERE (an address or a label); repeatable")
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--watch", options.watches,
+                   "Stop after an instruction that changed LEN bytes (default 1) at WHERE "
+                   "(WHERE[:LEN]); repeatable")
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    std::string traceText;
+    auto* traceOption =
+        app.add_option("--trace", traceText, "At the end, print the last N instructions executed");
     auto* configOption =
         app.add_option("--config-dir", options.configDirectory,
                        "Assemble the machine from Tarquil1.ini and Tarquil2.ini in DIR and rewrite "
@@ -129,6 +143,8 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
         return usageError("--steps: not a count of instructions: " + stepsText);
     if (keyEveryOption->count() > 0 && !ParseUnsigned(keyEveryText, options.keyEvery))
         return usageError("--key-every: not a count of instructions: " + keyEveryText);
+    if (traceOption->count() > 0 && !ParseUnsigned(traceText, options.traceLength))
+        return usageError("--trace: not a count of instructions: " + traceText);
     if (seedOption->count() > 0) {
         uint32_t seed = 0;
         if (!ParseSeed(seedText, seed))

@@ -40,6 +40,13 @@ struct SRunOptions {
     // Tarquil2.ini, as the window program assembles it, and Tarquil2.ini is rewritten at
     // the stop. Empty: the built-in configuration.
     std::string configDirectory;
+    // Debugging: the symbol file (empty: NAME.sym beside the first image, when it exists),
+    // the places to break and to watch as given (numbers or labels, resolved once the
+    // symbols are loaded), and how many instructions the trace prints (0: no trace).
+    std::string symbolsPath;
+    std::vector<std::string> breaks;
+    std::vector<std::string> watches;
+    uint64_t traceLength = 0;
 };
 
 // At most this many images: one per disk slot.
