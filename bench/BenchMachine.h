@@ -35,6 +35,8 @@ public:
               const SProgramParameters& parameters, std::string& error);
     // Runs slices until the program waits for input or the machine stops.
     SEmulatedRun Run();
+    // For drivers that run the slices themselves (a debugger's, bench/DebuggerBench.cpp).
+    CKernel& GetKernel() { return kernel; }
 
 private:
     CHeadlessPlatform platform;
