@@ -40,8 +40,9 @@ bool RunOnce(const std::string& image, const SProgramParameters& parameters, boo
     if (withDebugger) {
         for (uint32_t i = 0; i < 10; ++i)
             debugger.AddBreakpoint(0x10000 + 97 * i, {}, error);
-        debugger.AddWatchpoint(0x20000, 16, error);
-        debugger.AddWatchpoint(0x30000, 64, error);
+        // A dword variable and a 16-byte record.
+        debugger.AddWatchpoint(0x20000, 4, error);
+        debugger.AddWatchpoint(0x30000, 16, error);
     }
     std::string message;
     message.reserve(256);

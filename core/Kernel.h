@@ -204,14 +204,21 @@ public:
     }
 
     // --- Slices run one instruction at a time (a debugger checking between them) ----------
-    // Executes the instruction at IP as part of such a slice and counts it; true when it
-    // ends the slice. Only while running.
-    bool StepInSlice() {
-        ++instructionCount;
-        return Step();
+    // Such a slice starts as RunSlice does: with the fast path's view of the machine.
+    void BeginSteppedSlice() { RefreshFastView(); }
+    // Executes the instruction whose head is at ip as RunSlice's chains do: the IP register
+    // is left stale (the caller holds IP), the result is a chain's (SliceResult). Only
+    // while running, between BeginSteppedSlice and EndSteppedSlice.
+    uint64_t StepAt(uint32_t ip) { return Execute(ip, 1); }
+    // Ends such a slice after `executed` instructions with IP at ip: hands out the pending
+    // message and returns what RunSlice would after a slice whose last instruction
+    // returned `ended`.
+    bool EndSteppedSlice(uint32_t ip, uint32_t executed, bool ended, std::string& message) {
+        SetIP(ip);
+        instructionCount += executed;
+        return EndSlice(ended, message);
     }
-    // The end of such a slice: hands out the pending message as RunSlice does and returns
-    // what RunSlice would return after a slice whose last step returned `ended`.
+    // The end of a slice that ran nothing (a paused machine): the pending message only.
     bool EndSlice(bool ended, std::string& message) {
         message.clear();
         if (!pendingMessage.empty())

@@ -20,6 +20,22 @@ EFamily FamilyAt(const CMemory& memory, uint32_t address) {
     return GetOpcodeInfo(head[0] >> 6, head[1]).family;
 }
 
+// Whether n bytes are equal: a few word compares for the short ranges watchpoints have.
+inline bool SameBytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
 } // namespace
 
 CDebugger::CDebugger(CKernel& kernel) : kernel(kernel), attachCount(kernel.GetInstructionCount()) {
@@ -170,6 +186,7 @@ int CDebugger::AddWatchpoint(uint32_t address, uint32_t length, std::string& err
     watchpoint.address = address;
     watchpoint.length = length;
     watchpoint.bytes.assign(bytes, bytes + length);
+    watchpoint.live = bytes;
     watchpoints.push_back(std::move(watchpoint));
     ++enabledWatchpoints;
     return watchpoints.back().id;
@@ -206,24 +223,27 @@ void CDebugger::RefreshWatchpoints() {
     }
 }
 
-bool CDebugger::WatchpointHit(uint32_t head) {
+bool CDebugger::WatchpointsChanged() const {
+    for (const SWatchpoint& watchpoint : watchpoints)
+        if (watchpoint.enabled &&
+            !SameBytes(watchpoint.live, watchpoint.bytes.data(), watchpoint.length))
+            return true;
+    return false;
+}
+
+void CDebugger::WatchpointHit(uint32_t head) {
     int first = 0;
     for (SWatchpoint& watchpoint : watchpoints) {
-        if (!watchpoint.enabled)
-            continue;
-        const uint8_t* bytes = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
-        if (std::memcmp(watchpoint.bytes.data(), bytes, watchpoint.length) == 0)
+        if (!watchpoint.enabled ||
+            SameBytes(watchpoint.live, watchpoint.bytes.data(), watchpoint.length))
             continue;
         // Every changed range takes its new bytes, so one write is reported once.
-        std::memcpy(watchpoint.bytes.data(), bytes, watchpoint.length);
+        std::memcpy(watchpoint.bytes.data(), watchpoint.live, watchpoint.length);
         ++watchpoint.hits;
         if (first == 0)
             first = watchpoint.id;
     }
-    if (first == 0)
-        return false;
     Stop(EDebugStop::Watch, head, first);
-    return true;
 }
 
 // --- Run control -------------------------------------------------------------------------
@@ -289,8 +309,13 @@ bool CDebugger::RunSlice(std::string& message) {
         result = kernel.EndSlice(true, message);
     else if (!NeedsChecks())
         result = kernel.RunSlice(message);
-    else
-        result = kernel.EndSlice(SteppedSlice(), message) || paused;
+    else {
+        kernel.BeginSteppedSlice();
+        uint32_t ip = kernel.GetIP();
+        uint32_t executed = 0;
+        const bool ended = SteppedSlice(ip, executed);
+        result = kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
+    }
     if (!kernel.IsRunning() && !faultReported) {
         faultReported = true;
         uint32_t head = 0;
@@ -303,44 +328,55 @@ bool CDebugger::RunSlice(std::string& message) {
     return result;
 }
 
-bool CDebugger::SteppedSlice() {
+// The slice one instruction at a time, with IP in a local as on the fast path (the IP
+// register is written before anything reads it: a condition, a stop, the slice's end).
+// The checks that every instruction pays are a table lookup for breakpoints and a few word
+// compares per watchpoint; the rest waits for a step mode or the trace.
+bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
     const CMemory& memory = GetMemory();
-    for (uint32_t n = 0; n < kInstructionsPerSlice; ++n) {
-        const uint32_t ip = kernel.GetIP();
+    const bool checksOnly = mode == EMode::Run && trace.empty();
+    while (executed < kInstructionsPerSlice) {
         if (skipBreakpointOnce) {
             skipBreakpointOnce = false;
-        } else {
-            if (mode == EMode::RunTo && ip == runToAddress) {
-                Stop(EDebugStop::Step, ip);
+        } else if (mode == EMode::RunTo && ip == runToAddress) {
+            Stop(EDebugStop::Step, ip);
+            return true;
+        } else if (enabledBreakpoints > 0 && breakpointFilter[ip & kFilterMask] != 0) {
+            kernel.SetIP(ip); // a condition may read it
+            if (BreakpointHit(ip))
                 return true;
-            }
-            if (enabledBreakpoints > 0 && breakpointFilter[ip & kFilterMask] != 0 &&
-                BreakpointHit(ip))
-                return true;
-        }
-        if (!trace.empty()) {
-            trace[traceNext] = ip;
-            if (++traceNext == trace.size()) {
-                traceNext = 0;
-                traceFull = true;
-            }
         }
         EFamily family = EFamily::Invalid;
         uint32_t spBefore = 0;
-        if (mode == EMode::StepOver || mode == EMode::StepOut) {
-            family = FamilyAt(memory, ip);
-            spBefore = kernel.GetSP();
+        if (!checksOnly) {
+            if (!trace.empty()) {
+                trace[traceNext] = ip;
+                if (++traceNext == trace.size()) {
+                    traceNext = 0;
+                    traceFull = true;
+                }
+            }
+            if (mode == EMode::StepOver || mode == EMode::StepOut) {
+                family = FamilyAt(memory, ip);
+                spBefore = kernel.GetSP();
+            }
         }
-        const bool ended = kernel.StepInSlice();
+        const uint32_t head = ip;
+        const uint64_t result = kernel.StepAt(ip);
+        ++executed;
+        ip = static_cast<uint32_t>(result);
         if (!kernel.IsRunning())
             return true; // RunSlice reports the failure
-        if (enabledWatchpoints > 0 && WatchpointHit(ip))
-            return true;
-        if (mode != EMode::Run && mode != EMode::RunTo && StepFinished(family, spBefore)) {
-            Stop(EDebugStop::Step, kernel.GetIP());
+        if (enabledWatchpoints > 0 && WatchpointsChanged()) {
+            WatchpointHit(head);
             return true;
         }
-        if (ended)
+        if (!checksOnly && mode != EMode::Run && mode != EMode::RunTo &&
+            StepFinished(family, spBefore)) {
+            Stop(EDebugStop::Step, ip);
+            return true;
+        }
+        if ((result & kSliceEnds) != 0)
             return true;
     }
     return false;

@@ -59,7 +59,8 @@ struct SWatchpoint {
     uint32_t length = 1;
     bool enabled = true;
     uint64_t hits = 0;
-    std::vector<uint8_t> bytes; // the watched bytes as last seen
+    std::vector<uint8_t> bytes;    // the watched bytes as last seen
+    const uint8_t* live = nullptr; // where they are in the machine's memory
 };
 
 // One frame of the call stack: the innermost is where IP is.
@@ -171,9 +172,10 @@ private:
 
     void Resume(EMode next);
     bool NeedsChecks() const;
-    bool SteppedSlice();
+    bool SteppedSlice(uint32_t& ip, uint32_t& executed);
     bool BreakpointHit(uint32_t ip);
-    bool WatchpointHit(uint32_t head);
+    bool WatchpointsChanged() const;
+    void WatchpointHit(uint32_t head);
     bool StepFinished(EFamily family, uint32_t spBefore);
     void Stop(EDebugStop kind, uint32_t address, int id = 0);
     void RefreshWatchpoints();
