@@ -112,7 +112,8 @@ TEST_F(RunnerCasesTest, MachineStops) {
          "stop: Not enought memory to boot from disk 0\n"},
         {"memory error at the head of the second instruction",
          {"--memory", "1k", "MEMIMAGE"},
-         "title: Memory error\nstop: Memory error\n"},
+         "title: Memory error\nfault: 0x00000000 MOV.8       #0x1, [0x10000]\nstop: Memory "
+         "error\n"},
         {"a text file given as the image",
          {"TEXT"},
          "title: No disk to boot\nstop: No disk to boot\n"},
