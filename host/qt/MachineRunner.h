@@ -25,6 +25,8 @@ public:
     // The kernel of the current machine, or null while there is none.
     void SetKernel(CKernel* kernel);
     CKernel* GetKernel() const { return loop.GetKernel(); }
+    // Who runs the slices (a debugger); empty: the kernel itself.
+    void SetSliceRunner(CRunLoop::SliceRunner runner) { loop.SetSliceRunner(std::move(runner)); }
     // Something happened that the program may want to see: give it at least one slice.
     void Wake();
     // While the window is in a modal loop (a menu, a dialog, a message box) the processor
