@@ -7,6 +7,7 @@
 #include "devices/Screen.h"
 #include "host/CommandLine.h"
 #include "host/OpenedImages.h"
+#include "host/qt/DebuggerWindow.h"
 #include "host/qt/QtText.h"
 #include "host/qt/ScreenWidget.h"
 
@@ -128,8 +129,10 @@ QString NewPictureName(const QString& directory, const QString& extension) {
 } // namespace
 
 CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string& commandLine)
-    : timers([this](uint32_t id) { PostTimer(id); }),
-      runner([this](const std::string& message) { SetStatusTitle(message); }),
+    : timers([this](uint32_t id) { PostTimer(id); }), runner([this](const std::string& message) {
+          SetStatusTitle(message);
+          debuggerWindow->LogMessage(message);
+      }),
       askOnExit(!HasNoAskOption(commandLine)),
       viewSettingsPath(settingsDirectory + SViewSettings::kFileName),
       view(SViewSettings::Load(viewSettingsPath)),
@@ -141,13 +144,21 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
     screenWidget = new CScreenWidget([this] { return GetMachine(); }, platform, runner, this);
     setCentralWidget(screenWidget);
     BuildMenus();
+    // Made after the menus: its keys are its own, the main window hands them to the program.
+    debuggerWindow =
+        new CDebuggerWindow([this] { runner.Wake(); }, [this] { ShowDebugger(); }, this);
+    runner.SetSliceRunner(
+        [this](std::string& message) { return debuggerWindow->RunSlice(message); });
     // The client area of an 80 x 25 screen in the default font.
     screenWidget->resize(screenWidget->sizeHint());
     resize(screenWidget->sizeHint().width(),
            screenWidget->sizeHint().height() + menuBar()->sizeHint().height());
     screenWidget->setFocus();
     // A program that changes the screen's mode gets a window that shows all of it.
-    runner.SetTurnObserver([this] { FollowScreenShape(); });
+    runner.SetTurnObserver([this] {
+        FollowScreenShape();
+        debuggerWindow->AfterTurn();
+    });
     screenWidget->SetPixelGap(view.pixelGap);
     screenWidget->SetZoom(std::max(1, view.scale));
 
@@ -220,6 +231,10 @@ void CMainWindow::BuildMenus() {
     for (QMenu* menu : {file, settings, help})
         WatchModalMenu(menu);
     BuildViewMenu();
+    QMenu* debug = menuBar()->addMenu("&Debug");
+    addAction(debug, "&Debugger", "actionDebugger", &CMainWindow::ShowDebugger);
+    addAction(debug, "Load &Symbols...", "actionLoadSymbols", &CMainWindow::LoadSymbols);
+    WatchModalMenu(debug);
     // The window keeps its keys while the menu bar is hidden (fullscreen), and the program
     // hears of them neither pressed nor released.
     const QList<QAction*> all = findChildren<QAction*>();
@@ -317,6 +332,13 @@ void CMainWindow::StartMachine() {
     };
     host->StartMachine();
     CMachine* machine = GetMachine();
+    std::string image;
+    if (machine && machine->kernel) {
+        const int32_t slot = machine->kernel->GetBootSlot();
+        if (slot >= 0 && slot < machine->diskCount && machine->disks[slot])
+            image = machine->disks[slot]->GetFileName();
+    }
+    debuggerWindow->AttachKernel(machine ? machine->kernel : nullptr, image);
     runner.SetKernel(machine ? machine->kernel : nullptr);
     screenWidget->ApplyScaling();
     GetSurface().RequestFullPaint();
@@ -327,6 +349,7 @@ void CMainWindow::StartMachine() {
 
 void CMainWindow::StopMachine() {
     runner.SetKernel(nullptr);
+    debuggerWindow->AttachKernel(nullptr, {});
     // The timers belonged to the program that started them; the next machine starts fresh.
     timers.StopAll();
     if (host)
@@ -442,6 +465,25 @@ QString CMainWindow::AboutText() {
 
 void CMainWindow::ShowAbout() {
     WhileHeld([&] { QMessageBox::information(this, kTitle, AboutText(), QMessageBox::Ok); });
+}
+
+// The debugger opens beside the screen, on the side where the desktop has room.
+void CMainWindow::ShowDebugger() {
+    if (!debuggerWindow->isVisible()) {
+        const QRect free = screen()->availableGeometry();
+        const QRect frame = frameGeometry();
+        int x = frame.right() + 1;
+        if (x + debuggerWindow->width() > free.right())
+            x = std::max(free.left(), frame.left() - debuggerWindow->width());
+        debuggerWindow->move(x, frame.top());
+    }
+    debuggerWindow->show();
+    debuggerWindow->raise();
+    debuggerWindow->activateWindow();
+}
+
+void CMainWindow::LoadSymbols() {
+    WhileHeld([&] { debuggerWindow->ChooseSymbols(); });
 }
 
 void CMainWindow::closeEvent(QCloseEvent* event) {

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+class CDebuggerWindow;
 class CScreenWidget;
 class CQtScreenSurface;
 class QAction;
@@ -107,12 +108,15 @@ public:
     void SetResetQuestion(std::function<bool(const QString&)> question) {
         resetQuestion = std::move(question);
     }
+    void ShowDebugger();
+    void LoadSymbols();
 
     CScreenWidget& GetScreenWidget() { return *screenWidget; }
     CQtScreenSurface& GetSurface();
     CMachineRunner& GetRunner() { return runner; }
     CQtPlatform& GetPlatform() { return platform; }
     CHostTimers& GetTimers() { return timers; }
+    CDebuggerWindow& GetDebuggerWindow() { return *debuggerWindow; }
     bool IsAskingOnExit() const { return askOnExit; }
     // How the Disks dialog asks for an image file (tests answer without a file dialog).
     void SetDiskFilePicker(CDisksDialog::FilePicker picker) { diskFilePicker = std::move(picker); }
@@ -148,6 +152,7 @@ private:
     CQtPlatform platform{timers};
     CMachineRunner runner;
     CScreenWidget* screenWidget;
+    CDebuggerWindow* debuggerWindow;
     std::unique_ptr<CMachineHost> host;
     bool askOnExit;
     bool inMenuSession = false;
