@@ -68,16 +68,21 @@ uint32_t CScreenWidget::MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifie
     return flags;
 }
 
+// The screen draws its whole picture anew when the surface lost it (a new size, a new font).
+void CScreenWidget::RepaintScreenIfNeeded() {
+    if (!surface.NeedsFullPaint())
+        return;
+    surface.BeginPaintEvent();
+    CMachine* current = machine();
+    if (current && current->screen)
+        current->screen->Paint();
+    else
+        surface.PaintBlack();
+    surface.EndPaintEvent();
+}
+
 void CScreenWidget::paintEvent(QPaintEvent* event) {
-    if (surface.NeedsFullPaint()) {
-        surface.BeginPaintEvent();
-        CMachine* current = machine();
-        if (current && current->screen)
-            current->screen->Paint();
-        else
-            surface.PaintBlack();
-        surface.EndPaintEvent();
-    }
+    RepaintScreenIfNeeded();
     QPainter painter(this);
     Render(painter, event->rect());
 }
@@ -172,15 +177,7 @@ QRect CScreenWidget::ScreenArea() const {
 }
 
 QImage CScreenWidget::GrabScreen() {
-    if (surface.NeedsFullPaint()) {
-        surface.BeginPaintEvent();
-        CMachine* current = machine();
-        if (current && current->screen)
-            current->screen->Paint();
-        else
-            surface.PaintBlack();
-        surface.EndPaintEvent();
-    }
+    RepaintScreenIfNeeded();
     QImage frame(size(), QImage::Format_RGB32);
     {
         QPainter painter(&frame);

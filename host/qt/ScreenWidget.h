@@ -85,6 +85,7 @@ private:
     void ForwardButton(QMouseEvent* event, EMouseAction action);
     // The machine's mouse and screen when both exist, and the point in screen coordinates.
     bool MapPoint(const QPointF& position, int32_t& x, int32_t& y) const;
+    void RepaintScreenIfNeeded();
     // Draws the window's view of the screen image into `area` (widget coordinates).
     void Render(QPainter& painter, const QRect& area);
     // The part of the widget that the grid or the picture covers.
