@@ -15,9 +15,10 @@ CFuzzMachine::CFuzzMachine(const std::vector<uint8_t>& program, const std::strin
 bool CFuzzMachine::CBoundedScreenServices::Serve(CKernel& kernel, CMemory& memory,
                                                  uint32_t function) {
     using namespace registers;
-    if (function == 2 && static_cast<int64_t>(GetInt(memory, kDword08)) * GetInt(memory, kDword0C) >
-                             kMaxFuzzScreenCells) {
-        PutFlag(memory, kByte3, false);
+    if (function == kScreenSetMode &&
+        static_cast<int64_t>(GetInt(memory, kParamDword8)) * GetInt(memory, kParamDword12) >
+            kMaxFuzzScreenCells) {
+        PutFlag(memory, kParamByte3, false);
         return true;
     }
     return screen.Serve(kernel, memory, function);
