@@ -156,11 +156,7 @@ bool CKernel::RunSlice(std::string& message) {
         SetIP(ip);
         instructionCount += kInstructionsPerSlice - budget;
     }
-    // Most slices have no message: then the out string is only emptied.
-    message.clear();
-    if (!pendingMessage.empty())
-        message.swap(pendingMessage);
-    return running ? ended : true;
+    return EndSlice(ended, message);
 }
 
 void CKernel::Fail(const std::string& message) {

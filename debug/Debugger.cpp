@@ -15,9 +15,9 @@ constexpr size_t kFilterMask = 4095;
 // The family of the instruction whose head is at an absolute address (Invalid when none).
 EFamily FamilyAt(const CMemory& memory, uint32_t address) {
     const uint8_t* head = MachineBytes(memory, address, 2);
-    if (!head || (head[0] >> 6) >= kOpcodeCategories)
+    if (!head || HeadCategory(head[0]) >= kOpcodeCategories)
         return EFamily::Invalid;
-    return GetOpcodeInfo(head[0] >> 6, head[1]).family;
+    return GetOpcodeInfo(HeadCategory(head[0]), head[1]).family;
 }
 
 // Whether n bytes are equal: a few word compares for the short ranges watchpoints have.
