@@ -4,7 +4,7 @@
 // sends it messages and queues beeps.
 #pragma once
 
-#include "devices/BeepGenerator.h"
+#include "host/audio/BeepGenerator.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "devices/MidiOutput.h"
-#include "devices/ShortMessage.h"
+#include "host/audio/ShortMessage.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // messages and rendering may come from different threads.
 #pragma once
 
-#include "devices/ShortMessage.h"
+#include "host/audio/ShortMessage.h"
 
 #include <cstddef>
 #include <cstdint>

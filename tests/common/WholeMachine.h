@@ -7,7 +7,7 @@
 #include "common/MemoryDisk.h"
 #include "core/Kernel.h"
 #include "core/Memory.h"
-#include "devices/HeadlessScreenSurface.h"
+#include "host/HeadlessScreenSurface.h"
 #include "host/MachineAssembly.h"
 #include "support/ErrorStack.h"
 #include "support/INIFile.h"

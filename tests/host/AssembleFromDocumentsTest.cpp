@@ -6,7 +6,7 @@
 #include "core/DiskSlot.h"
 #include "core/Kernel.h"
 #include "core/Memory.h"
-#include "devices/HeadlessScreenSurface.h"
+#include "host/HeadlessScreenSurface.h"
 #include "support/ErrorStack.h"
 #include "support/INIFile.h"
 

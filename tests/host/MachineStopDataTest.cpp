@@ -4,7 +4,7 @@
 #include "host/MachineAssembly.h"
 
 #include "core/Kernel.h"
-#include "devices/HeadlessScreenSurface.h"
+#include "host/HeadlessScreenSurface.h"
 #include "support/ErrorStack.h"
 
 #include "common/DiskWriterProgram.h"

@@ -6,7 +6,7 @@
 #include "common/ProgramBuilder.h"
 #include "core/Kernel.h"
 #include "core/Memory.h"
-#include "devices/HeadlessScreenSurface.h"
+#include "host/HeadlessScreenSurface.h"
 #include "host/MachineAssembly.h"
 #include "host/audio/HostAudio.h"
 #include "support/ErrorStack.h"

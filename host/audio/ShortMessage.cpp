@@ -1,4 +1,4 @@
-#include "devices/ShortMessage.h"
+#include "host/audio/ShortMessage.h"
 
 namespace {
 constexpr uint8_t kSysExStart = 0xF0;

@@ -1,4 +1,4 @@
-#include "devices/BeepGenerator.h"
+#include "host/audio/BeepGenerator.h"
 #include "common/SignalAnalysis.h"
 
 #include <gtest/gtest.h>

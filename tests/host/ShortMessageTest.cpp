@@ -1,4 +1,4 @@
-#include "devices/ShortMessage.h"
+#include "host/audio/ShortMessage.h"
 
 #include <gtest/gtest.h>
 

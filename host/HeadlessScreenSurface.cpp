@@ -1,4 +1,4 @@
-#include "devices/HeadlessScreenSurface.h"
+#include "host/HeadlessScreenSurface.h"
 
 #include <new>
 
