@@ -12,21 +12,12 @@ constexpr uint32_t kFunctionAddress = RegisterAddress(kParamFunction);
 constexpr uint32_t kResultAddress = RegisterAddress(kParamByte2);
 constexpr uint32_t kValueAddress = RegisterAddress(kParamDword4);
 
-MidiOutputFactory& OutputFactory() {
-    static MidiOutputFactory factory;
-    return factory;
-}
-
 // The directory part of a path, with its trailing slash ("" when there is none).
 std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 } // namespace
-
-void CSound::SetOutputFactory(MidiOutputFactory factory) {
-    OutputFactory() = std::move(factory);
-}
 
 CSound::~CSound() {
     if (open) {
@@ -46,8 +37,8 @@ SMidiOutputOptions CSound::ReadOptions(const qm::CINIFile& machineConfig) {
 
 bool CSound::Init(const qm::CINIFile& machineConfig, const qm::CINIFile&, const std::string&) {
     std::string reason;
-    if (!output && OutputFactory())
-        output = OutputFactory()(ReadOptions(machineConfig));
+    if (!output && factory)
+        output = factory(ReadOptions(machineConfig));
     if (!output)
         reason = "No MIDI output is available";
     else if (output->Open(reason))

@@ -13,15 +13,12 @@
 
 class CSound : public CDevice, public CServiceGroup {
 public:
-    // The output is made at Init by the process's factory (see SetOutputFactory).
-    CSound() = default;
+    // The output is made at Init by the host's factory, from the machine configuration's
+    // MIDI keys; without a factory no MIDI output exists and Init fails.
+    explicit CSound(MidiOutputFactory factory = {}) : factory(std::move(factory)) {}
     // The output is the one given (hosts and tests that build their own).
     explicit CSound(std::unique_ptr<CMidiOutput> output) : output(std::move(output)) {}
     ~CSound() override;
-
-    // How every sound device built without an output of its own gets one. The host program
-    // installs it once; without it no MIDI output exists and Init fails.
-    static void SetOutputFactory(MidiOutputFactory factory);
 
     // Reads the optional MIDI keys of the machine configuration and opens the output.
     bool Init(const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings,
@@ -33,10 +30,12 @@ public:
 
     // Group 4: 1 the device version, 2 send a short message.
     bool Serve(CKernel& kernel, CMemory& memory, uint32_t function) override;
+    CServiceGroup& GetServiceGroup() { return *this; }
 
 private:
     static SMidiOutputOptions ReadOptions(const qm::CINIFile& machineConfig);
 
+    MidiOutputFactory factory;
     std::unique_ptr<CMidiOutput> output;
     bool open = false;
 };

@@ -21,15 +21,6 @@ namespace {
 
 const char* const kTag = ".\\main";
 
-// System-call groups of the devices.
-enum : uint32_t {
-    kKeyboardGroup = 2,
-    kMouseGroup = 3,
-    kSoundGroup = 4,
-    kScreenGroup = 5,
-    kDiskGroup = 6,
-};
-
 // The documents and the command line every device's Init reads.
 struct SInitArguments {
     const qm::CINIFile& machineConfig;
@@ -51,35 +42,40 @@ void DeleteDevice(TDevice*& field) {
     field = nullptr;
 }
 
-// Visits the devices that exist in the order of saving and deleting: memory, kernel,
-// screen, the disk slots, sound, keyboard, mouse. The screen comes before the disks so
-// that its "Font" section leads the user settings file.
+// The machine's device fields in the order of saving and deleting: memory, kernel, screen,
+// the disk slots, sound, keyboard, mouse. The screen comes before the disks so that its
+// "Font" section leads the user settings file.
+template <typename F>
+void ForEachDeviceField(CMachine& machine, F&& action) {
+    action(machine.memory);
+    action(machine.kernel);
+    action(machine.screen);
+    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
+        action(machine.disks[static_cast<size_t>(slot)]);
+    action(machine.sound);
+    action(machine.keyboard);
+    action(machine.mouse);
+}
+
+// Visits the devices that exist, in that order.
 template <typename F>
 void ForEachDevice(CMachine& machine, F action) {
-    auto visit = [&action](CDevice* device) {
+    ForEachDeviceField(machine, [&action](auto* device) {
         if (device)
-            action(*device);
-    };
-    visit(machine.memory);
-    visit(machine.kernel);
-    visit(machine.screen);
-    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
-        visit(machine.disks[static_cast<size_t>(slot)]);
-    visit(machine.sound);
-    visit(machine.keyboard);
-    visit(machine.mouse);
+            action(static_cast<CDevice&>(*device));
+    });
 }
 
 void DeleteDevices(CMachine& machine) {
-    DeleteDevice(machine.memory);
-    DeleteDevice(machine.kernel);
-    DeleteDevice(machine.screen);
-    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
-        DeleteDevice(machine.disks[static_cast<size_t>(slot)]);
+    ForEachDeviceField(machine, [](auto*& field) { DeleteDevice(field); });
     machine.diskCount = 0;
-    DeleteDevice(machine.sound);
-    DeleteDevice(machine.keyboard);
-    DeleteDevice(machine.mouse);
+}
+
+// Hands a device's system-call group to the kernel, when the device exists.
+template <typename TDevice>
+void RegisterGroup(CKernel& kernel, EServiceGroup group, TDevice* device) {
+    if (device)
+        kernel.SetServiceGroup(group, &device->GetServiceGroup());
 }
 
 int32_t ClampedDiskCount(const qm::CINIFile& machineConfig) {
@@ -90,12 +86,12 @@ int32_t ClampedDiskCount(const qm::CINIFile& machineConfig) {
 
 // Sound exists only when the configuration enables MIDI (an absent key: no sound). A sound
 // device that cannot start is reported at once and left out; the machine runs without it.
-void AddSound(CMachine& machine, const SInitArguments& args) {
+void AddSound(CMachine& machine, const MidiOutputFactory& midiOutput, const SInitArguments& args) {
     bool midiEnabled = false;
     args.machineConfig.GetBool("MIDI", "Enabled", midiEnabled);
     if (!midiEnabled)
         return;
-    if (!AddDevice(machine.sound, std::make_unique<CSound>(), args)) {
+    if (!AddDevice(machine.sound, std::make_unique<CSound>(midiOutput), args)) {
         qm::ShowErrors();
         DeleteDevice(machine.sound);
     }
@@ -135,7 +131,7 @@ bool BuildDevices(CMachine& machine, const SMachineEnvironment& environment,
         return false;
     if (!AddDevice(machine.keyboard, std::make_unique<CKeyboard>(), args))
         return false;
-    AddSound(machine, args);
+    AddSound(machine, environment.midiOutput, args);
     AddDiskSlots(machine, args);
     if (!AddDevice(machine.screen,
                    std::make_unique<CScreen>(environment.screenSurface, environment.startMinimized),
@@ -153,16 +149,13 @@ void ConnectDevices(SHostMachine& host) {
     CKernel* kernel = machine.kernel;
     if (!kernel)
         return;
-    if (machine.keyboard)
-        kernel->SetServiceGroup(kKeyboardGroup, &machine.keyboard->GetServiceGroup());
-    if (machine.mouse)
-        kernel->SetServiceGroup(kMouseGroup, &machine.mouse->GetServiceGroup());
-    if (machine.sound)
-        kernel->SetServiceGroup(kSoundGroup, machine.sound);
-    if (machine.screen)
-        kernel->SetServiceGroup(kScreenGroup, &machine.screen->GetServiceGroup());
+    RegisterGroup(*kernel, kGroupKeyboard, machine.keyboard);
+    RegisterGroup(*kernel, kGroupMouse, machine.mouse);
+    RegisterGroup(*kernel, kGroupSound, machine.sound);
+    RegisterGroup(*kernel, kGroupScreen, machine.screen);
+    // The disk group serves every slot, so it belongs to the machine rather than to a slot.
     host.services.push_back(std::make_unique<CDiskServices>());
-    kernel->SetServiceGroup(kDiskGroup, host.services.back().get());
+    kernel->SetServiceGroup(kGroupDisk, host.services.back().get());
 }
 
 } // namespace

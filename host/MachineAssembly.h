@@ -5,6 +5,7 @@
 
 #include "core/Machine.h"
 #include "core/ServiceGroup.h"
+#include "devices/MidiOutput.h"
 
 #include <functional>
 #include <memory>
@@ -17,7 +18,8 @@ namespace qm {
 class CINIFile;
 }
 
-// What the host hands to machine assembly.
+// What the host hands to machine assembly: its services (platform, screen surface, MIDI
+// outputs) and where the machine's settings come from.
 struct SMachineEnvironment {
     CPlatform* platform = nullptr;
     // The directory of the settings files, ending with a separator.
@@ -32,6 +34,10 @@ struct SMachineEnvironment {
     // Runs once the machine is complete and connected, right before the kernel boots (the
     // headless runner inserts its images here).
     std::function<void(CMachine&)> beforeBoot;
+    // Makes the sound device's MIDI output (the host's audio: CHostAudio::MidiOutputs).
+    // Without one a machine with MIDI enabled starts without sound, as when the output
+    // cannot open.
+    MidiOutputFactory midiOutput;
 };
 
 // One machine as the host holds it: the devices, which reach each other through the

@@ -32,7 +32,6 @@ bool CHeadlessAudio::Start(const std::string& path, std::string& errorText) {
         output->SetSink(
             [this](const int16_t* frames, size_t count) { writer.Append(frames, count); });
     }
-    audio.Install();
     return audio.OpenOutput(errorText);
 }
 

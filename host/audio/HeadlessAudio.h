@@ -22,9 +22,8 @@ public:
     CHeadlessAudio(const CHeadlessAudio&) = delete;
     CHeadlessAudio& operator=(const CHeadlessAudio&) = delete;
 
-    // Starts the clock of the recording and makes this the sound of every sound device
-    // built from now on. With a file name the rendering is written there; false with a
-    // reason when the file cannot be created.
+    // Starts the clock of the recording. With a file name the rendering is written there;
+    // false with a reason when the file cannot be created.
     bool Start(const std::string& wavPath, std::string& errorText);
     // Time zero of the recording: the moment the machine starts running. The time spent
     // building it (loading a SoundFont takes a moment) is left out.
@@ -35,6 +34,8 @@ public:
 
     void Beep(uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); }
     CHostAudio& GetAudio() { return audio; }
+    // The MIDI outputs of the machines that play here.
+    MidiOutputFactory MidiOutputs() { return audio.MidiOutputs(); }
 
 private:
     CMemoryAudioOutput* output; // owned by audio

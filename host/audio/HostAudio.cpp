@@ -1,6 +1,5 @@
 #include "host/audio/HostAudio.h"
 
-#include "devices/Sound.h"
 #include "host/audio/SequencerMidiOutput.h"
 #include "host/audio/Synthesizer.h"
 #include "host/audio/SynthesizerMidiOutput.h"
@@ -32,17 +31,13 @@ bool NamesSynthesizer(const std::string& output) {
 CHostAudio::CHostAudio(std::unique_ptr<CAudioOutput> output) : output(std::move(output)) {}
 
 CHostAudio::~CHostAudio() {
-    if (installed)
-        CSound::SetOutputFactory(nullptr);
     output->Close();
     if (idleSynthesizer)
         mixer.DetachSynthesizer(idleSynthesizer.get());
 }
 
-void CHostAudio::Install() {
-    CSound::SetOutputFactory(
-        [this](const SMidiOutputOptions& options) { return CreateMidiOutput(options); });
-    installed = true;
+MidiOutputFactory CHostAudio::MidiOutputs() {
+    return [this](const SMidiOutputOptions& options) { return CreateMidiOutput(options); };
 }
 
 bool CHostAudio::OpenOutput(std::string& errorText) {

@@ -1,7 +1,7 @@
 // The sound of the whole program: one mixer, the output that plays it, and the synthesizer
 // that sound devices play through. The host program makes one, hands it its output and
-// installs it; from then on every sound device built without an output of its own plays
-// here, and the platform's beep goes here too.
+// gives its MIDI outputs to machine assembly (SMachineEnvironment::midiOutput); the
+// platform's beep goes here too.
 #pragma once
 
 #include "devices/MidiOutput.h"
@@ -21,8 +21,9 @@ public:
     CHostAudio(const CHostAudio&) = delete;
     CHostAudio& operator=(const CHostAudio&) = delete;
 
-    // Makes this the source of every sound device's MIDI output, until destroyed.
-    void Install();
+    // Makes the MIDI output of a sound device: the factory machine assembly is given. It
+    // refers to this object, which must outlive every machine built with it.
+    MidiOutputFactory MidiOutputs();
 
     // Opens the output on first use; false with a reason when it cannot be opened.
     bool OpenOutput(std::string& errorText);
@@ -53,6 +54,5 @@ private:
     CAudioMixer mixer;
     std::unique_ptr<CAudioOutput> output;
     std::unique_ptr<CSynthesizer> idleSynthesizer;
-    bool installed = false;
     bool outputFailed = false;
 };

@@ -199,6 +199,10 @@ CMainWindow::~CMainWindow() {
     StopMachine();
 }
 
+void CMainWindow::SetMidiOutput(MidiOutputFactory factory) {
+    host->GetEnvironment().midiOutput = std::move(factory);
+}
+
 CQtScreenSurface& CMainWindow::GetSurface() {
     return screenWidget->GetSurface();
 }

@@ -48,6 +48,9 @@ public:
     // Shows the window as the view settings remember it (fullscreen or not).
     void ShowAsRemembered();
 
+    // How the machines that this window builds get their MIDI output (none until set).
+    void SetMidiOutput(MidiOutputFactory factory);
+
     // Builds the current machine; the window's creation does it before the window shows.
     void StartMachine();
     void StopMachine();

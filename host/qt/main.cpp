@@ -83,11 +83,11 @@ int main(int argc, char** argv) {
     // The sound card, for the MIDI synthesizer and the beep. It outlives every machine, so
     // the notes of a machine that stops get their note-off.
     CHostAudio audio(std::make_unique<CQtAudioOutput>());
-    audio.Install();
 
     CMainWindow window(location.settingsDirectory, commandLine);
     window.SetOpenedImages(images);
     mainWindow = &window;
+    window.SetMidiOutput(audio.MidiOutputs());
     window.GetPlatform().SetBeepSink(
         [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
 

@@ -45,7 +45,6 @@ std::vector<std::string> PopAllErrors() {
 class SoundInitTest : public ::testing::Test {
 protected:
     void SetUp() override { qm::ClearErrors(); }
-    void TearDown() override { CSound::SetOutputFactory(nullptr); }
 
     qm::CINIFile config{"/etc/tarquil/Tarquil1.ini"};
     qm::CINIFile settings;
@@ -115,21 +114,17 @@ TEST_F(SoundInitTest, TheFactoryGetsTheMidiKeysOfTheMachineConfiguration) {
     config.SetString("MIDI", "SoundFont", "fonts/Piano.sf2");
     config.SetString("midi", "output", "128:0");
     SMidiOutputOptions seen;
-    CSound::SetOutputFactory([&](const SMidiOutputOptions& options) {
+    const MidiOutputFactory factory = [&](const SMidiOutputOptions& options) {
         seen = options;
         return std::make_unique<CRecordingMidiOutput>(log);
-    });
-    CSound sound;
+    };
+    CSound sound(factory);
     ASSERT_TRUE(sound.Init(config, settings, ""));
     EXPECT_EQ(seen.soundFont, "fonts/Piano.sf2");
     EXPECT_EQ(seen.output, "128:0");
     EXPECT_EQ(seen.baseDirectory, "/etc/tarquil/");
 
-    CSound::SetOutputFactory([&](const SMidiOutputOptions& options) {
-        seen = options;
-        return std::make_unique<CRecordingMidiOutput>(log);
-    });
-    CSound defaults;
+    CSound defaults(factory);
     ASSERT_TRUE(defaults.Init(qm::CINIFile(), settings, ""));
     EXPECT_EQ(seen.soundFont, "");
     EXPECT_EQ(seen.output, "");

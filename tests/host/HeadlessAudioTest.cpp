@@ -52,7 +52,7 @@ TEST(HeadlessAudioTest, NotesEndedByTheMachineStopRingOutInTheRecording) {
     std::string error;
     ASSERT_TRUE(audio.Start(path, error)) << error;
     {
-        CSound sound;
+        CSound sound(audio.MidiOutputs());
         ASSERT_TRUE(sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
         EXPECT_TRUE(sound.SendShortMessage(0x000013C0)); // organ: holds while the key is down
         EXPECT_TRUE(sound.SendShortMessage(0x007F3C90));
@@ -69,7 +69,7 @@ TEST(HeadlessAudioTest, WithoutAFileNothingIsWrittenAndMidiStillWorks) {
     CHeadlessAudio audio;
     std::string error;
     ASSERT_TRUE(audio.Start("", error)) << error;
-    CSound sound;
+    CSound sound(audio.MidiOutputs());
     ASSERT_TRUE(sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
     EXPECT_TRUE(sound.SendShortMessage(0x007F3C90));
     audio.Beep(440, 100);

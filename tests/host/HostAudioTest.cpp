@@ -50,12 +50,11 @@ protected:
             rendered.insert(rendered.end(), frames, frames + 2 * count);
         });
         audio = std::make_unique<CHostAudio>(std::move(output));
-        audio->Install();
         qm::ClearErrors();
     }
 
     std::unique_ptr<CSound> StartSound(const qm::CINIFile& config = qm::CINIFile()) {
-        auto sound = std::make_unique<CSound>();
+        auto sound = std::make_unique<CSound>(audio->MidiOutputs());
         EXPECT_TRUE(sound->Init(config, qm::CINIFile(), ""));
         return sound;
     }
@@ -164,7 +163,7 @@ TEST_F(HostAudioTest, TheBeepMixesWithTheSynthesizerWithoutWaiting) {
 TEST_F(HostAudioTest, AnUnknownSequencerPortGivesTheTwoMessages) {
     qm::CINIFile config;
     config.SetString("MIDI", "Output", "No such synthesizer here:7");
-    CSound sound;
+    CSound sound(audio->MidiOutputs());
     EXPECT_FALSE(sound.Init(config, qm::CINIFile(), ""));
     std::string text;
     ASSERT_TRUE(qm::PopError(text));
@@ -178,11 +177,10 @@ TEST_F(HostAudioTest, AnUnknownSequencerPortGivesTheTwoMessages) {
 TEST(HostAudioWithoutOutputTest, BeepsTryTheOutputOnceAndSoundDevicesEveryTime) {
     int attempts = 0;
     CHostAudio audio(std::make_unique<CUnavailableAudioOutput>(&attempts));
-    audio.Install();
     for (int i = 0; i < 5; ++i)
         audio.Beep(440, 10);
     EXPECT_EQ(attempts, 1);
-    CSound sound;
+    CSound sound(audio.MidiOutputs());
     EXPECT_FALSE(sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
     EXPECT_EQ(attempts, 2);
     audio.Beep(440, 10);

@@ -63,7 +63,7 @@ protected:
     }
     CMachineHost& Host(const std::string& commandLine = {}) {
         host = std::make_unique<CMachineHost>(
-            SMachineEnvironment{&platform, dir, commandLine, false, surface, {}});
+            SMachineEnvironment{&platform, dir, commandLine, false, surface, {}, midiOutput});
         return *host;
     }
     // Starts with the given files (a null user settings text: no such file).
@@ -87,6 +87,7 @@ protected:
     CFakePlatform platform;
     CHeadlessScreenSurface headlessSurface;
     CScreenSurface* surface = &headlessSurface;
+    MidiOutputFactory midiOutput;
     std::vector<std::string> boxes;
     std::unique_ptr<CMachineHost> host;
 };
@@ -192,7 +193,7 @@ TEST_F(MachineAssemblyTest, AFailingKernelLeavesNoMemoryAndNoAttach) {
     Write("Tarquil1.ini", "[Memory]\r\nSize=1m\r\n[Kernel]\r\nPriority=-2\r\n");
     Write("Tarquil2.ini", "");
     SHostMachine machine;
-    const SMachineEnvironment environment{&platform, dir, "", false, surface, {}};
+    const SMachineEnvironment environment{&platform, dir, "", false, surface, {}, {}};
     EXPECT_FALSE(CreateMachine(machine, environment));
     ASSERT_NE(machine.machine.kernel, nullptr);
     EXPECT_EQ(machine.machine.memory, nullptr);
@@ -360,15 +361,11 @@ private:
 
 class SoundAssemblyTest : public MachineAssemblyTest {
 protected:
-    void TearDown() override {
-        CSound::SetOutputFactory(nullptr);
-        MachineAssemblyTest::TearDown();
-    }
     void UseOutputs(bool opens) {
-        CSound::SetOutputFactory([this, opens](const SMidiOutputOptions& options) {
+        midiOutput = [this, opens](const SMidiOutputOptions& options) {
             seenOptions = options;
             return std::make_unique<CFakeMidiOutput>(opens);
-        });
+        };
     }
     SMidiOutputOptions seenOptions;
 };
@@ -442,7 +439,7 @@ TEST_F(MachineAssemblyTest, BuiltInDocumentsAndTheBeforeBootStep) {
     const qm::CINIFile userSettings;
     Write("boot.disk", DiskImage(8));
     int calls = 0;
-    SMachineEnvironment environment{&platform, dir, "", false, surface, {}};
+    SMachineEnvironment environment{&platform, dir, "", false, surface, {}, {}};
     environment.beforeBoot = [&](CMachine& machine) {
         ++calls;
         EXPECT_FALSE(machine.kernel->IsRunning()); // not booted yet

@@ -32,7 +32,7 @@ protected:
         ASSERT_TRUE(WriteBytes(dir + "Tarquil2.ini", "[Disks]\r\n0=" + image + "\r\n"));
         ASSERT_TRUE(WriteBytes(image, original));
         host = std::make_unique<CMachineHost>(
-            SMachineEnvironment{&platform, dir, "", false, &surface, {}});
+            SMachineEnvironment{&platform, dir, "", false, &surface, {}, {}});
     }
     void TearDown() override {
         host.reset();

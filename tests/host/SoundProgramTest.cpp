@@ -60,7 +60,6 @@ protected:
             rendered.insert(rendered.end(), frames, frames + 2 * count);
         });
         audio = std::make_unique<CHostAudio>(std::move(output));
-        audio->Install();
         // Something other than the results, so that an untouched register shows.
         std::memset(machine.Registers() + 2, 0xEE, 6);
         qm::ClearErrors();
@@ -69,7 +68,7 @@ protected:
 
     // Builds the sound device as machine assembly does when MIDI is enabled.
     void AddSound() {
-        sound = std::make_unique<CSound>();
+        sound = std::make_unique<CSound>(audio->MidiOutputs());
         if (!sound->Init(qm::CINIFile(), qm::CINIFile(), "")) {
             sound.reset();
             return;

@@ -46,7 +46,6 @@ TEST(SoundStartTest, WithoutASoundCardTheMessagesShowAndTheMachineRunsWithoutSou
     ASSERT_TRUE(qm::WriteWholeFile(dir + "boot.disk", BootDisk()));
 
     CHostAudio audio(std::make_unique<CNoSoundCard>());
-    audio.Install();
     std::vector<std::string> boxes;
     qm::ClearErrors();
     qm::SetErrorBoxHandler([&](const std::string& text) { boxes.push_back(text); });
@@ -54,8 +53,13 @@ TEST(SoundStartTest, WithoutASoundCardTheMessagesShowAndTheMachineRunsWithoutSou
     CFakePlatform platform;
     CHeadlessScreenSurface surface;
     {
-        CMachineHost host(SMachineEnvironment{
-            &platform, dir, "-disk 0 " + dir + "boot.disk", false, &surface, {}});
+        CMachineHost host(SMachineEnvironment{&platform,
+                                              dir,
+                                              "-disk 0 " + dir + "boot.disk",
+                                              false,
+                                              &surface,
+                                              {},
+                                              audio.MidiOutputs()});
         ASSERT_TRUE(host.StartMachine());
         EXPECT_EQ(boxes, std::vector<std::string>{
                              "[.\\sound,59] Unable to create MIDI sound device\n"

@@ -15,9 +15,8 @@ class QtAudioOutputTest : public QObject {
 private slots:
     void WithoutASoundServerMidiGivesTheTwoMessages() {
         CHostAudio audio(std::make_unique<CQtAudioOutput>());
-        audio.Install();
         qm::ClearErrors();
-        CSound sound;
+        CSound sound(audio.MidiOutputs());
         QVERIFY(!sound.Init(qm::CINIFile(), qm::CINIFile(), ""));
         QVERIFY(!audio.GetOutput().IsOpen());
         std::string text;

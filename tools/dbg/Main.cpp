@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     CHeadlessPlatform platform;
     CHeadlessScreenSurface surface;
     auto host = std::make_unique<SHostMachine>();
-    if (!StartBuiltInMachine(*host, platform, surface, options.machine)) {
+    if (!StartBuiltInMachine(*host, platform, surface, {}, options.machine)) {
         qm::ShowErrors();
         return 1;
     }

@@ -38,7 +38,7 @@ void BuildBuiltInConfiguration(const SRunOptions& options, qm::CINIFile& machine
 }
 
 bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
-                         const SRunOptions& options) {
+                         MidiOutputFactory midiOutput, const SRunOptions& options) {
     qm::CINIFile machineConfig;
     const qm::CINIFile userSettings;
     BuildBuiltInConfiguration(options, machineConfig);
@@ -46,6 +46,7 @@ bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface
     environment.platform = &platform;
     environment.commandLine = options.machineCommandLine;
     environment.screenSurface = &surface;
+    environment.midiOutput = std::move(midiOutput);
     environment.beforeBoot = [&options](CMachine& machine) {
         InsertImages(machine, options.images);
     };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "RunOptions.h"
+#include "devices/MidiOutput.h"
 
 namespace qm {
 class CINIFile;
@@ -19,4 +20,4 @@ void BuildBuiltInConfiguration(const SRunOptions& options, qm::CINIFile& machine
 // Assembles and boots the machine. False when it could not be started; the reasons are
 // then on the error stack and the devices built so far stay in `host`.
 bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
-                         const SRunOptions& options);
+                         MidiOutputFactory midiOutput, const SRunOptions& options);

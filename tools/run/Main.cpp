@@ -86,6 +86,7 @@ int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& plat
     environment.settingsDirectory = SettingsDirectory(options.configDirectory);
     environment.commandLine = options.machineCommandLine;
     environment.screenSurface = &surface;
+    environment.midiOutput = audio.MidiOutputs();
     CMachineHost host(std::move(environment));
     if (!host.StartMachine())
         return kExitNoMachine;
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
         exit = RunFromSettingsDirectory(options, platform, surface, audio);
     } else {
         auto host = std::make_unique<SHostMachine>();
-        if (!StartBuiltInMachine(*host, platform, surface, options)) {
+        if (!StartBuiltInMachine(*host, platform, surface, audio.MidiOutputs(), options)) {
             qm::ShowErrors();
             return kExitNoMachine;
         }
