@@ -27,7 +27,7 @@ using InstructionHandler = bool (*)(CKernel& kernel, uint32_t modeA, uint32_t mo
                                     uint32_t fieldC, uint32_t parameter);
 
 // The fast form of an instruction handler: the same instruction with its table parameter
-// fixed, running on the fast path (core/FastAccess.h) with IP held by the caller. It gets
+// fixed, running on the fast path (isa/FastAccess.h) with IP held by the caller. It gets
 // IP at the instruction's head, the two head bytes (head byte | code << 8) and the number of
 // instructions that the slice still allows after this one. Unless the instruction ends the
 // slice, it goes on with the next one itself (ContinueSlice), so a slice runs as a chain of

@@ -2,17 +2,18 @@
 // C++ types, the numbers of the types inside their families, and the common ways a handler
 // ends. Everything here is inline: handlers run for every instruction.
 //
-// Every handler is written once, as a template over its kernel type: with CKernel it is the
-// exact handler that the dispatch table names; with CFastAccess (core/FastAccess.h) the body
-// of the fast forms, one per parameter, in which the parameter is a constant; with
-// CSpecialisedAccess (core/SpecialisedAccess.h) the body of the forms in which the
-// addressing modes are constants too.
+// Every handler is written once, as a template over its access class (the contract is in
+// isa/OperandAccess.h): with CKernel it is the exact handler that the dispatch table names;
+// with CFastAccess (isa/FastAccess.h) the body of the fast forms, one per parameter, in which
+// the parameter is a constant; with CSpecialisedAccess (isa/SpecialisedAccess.h) the body of
+// the forms in which the addressing modes are constants too.
 #pragma once
 
-#include "core/FastAccess.h"
 #include "core/Kernel.h"
-#include "core/SpecialisedAccess.h"
+#include "isa/FastAccess.h"
 #include "isa/OpcodeMap.h"
+#include "isa/OperandAccess.h"
+#include "isa/SpecialisedAccess.h"
 
 #include <array>
 #include <concepts>
