@@ -17,24 +17,22 @@ extern "C" [[gnu::noinline]] uint64_t bench_run_slices(CKernel* kernel, std::str
 
 namespace bench {
 
-CBenchMachine::CBenchMachine() : disk(true, false, 0), kernel(platform, GetDispatchTable()) {}
+CBenchMachine::CBenchMachine()
+    : memory(CMachineBuilder(host).Add(std::make_unique<CMemory>())),
+      kernel(CMachineBuilder(host).Add(std::make_unique<CKernel>(platform, GetDispatchTable()))),
+      disk(CMachineBuilder(host).Add(std::make_unique<CDisk>(true, false, 0))) {
+    CMachineBuilder(host).Connect();
+}
 
 bool CBenchMachine::Boot(const std::string& image, const std::string& memorySize,
                          const SProgramParameters& parameters, std::string& error) {
-    machine.memory = &memory;
-    machine.kernel = &kernel;
-    machine.disks[0] = &disk;
-    machine.diskCount = 1;
-    memory.SetMachine(&machine);
-    kernel.SetMachine(&machine);
-    disk.SetMachine(&machine);
     if (!memory.Configure(memorySize) || !disk.Insert(image)) {
         std::string text;
         while (qm::PopError(text))
             error += (error.empty() ? "" : "; ") + text;
         return false;
     }
-    kernel.Attach();
+    CMachineBuilder(host).Boot();
     if (!kernel.IsRunning()) {
         kernel.RunSlice(error);
         return false;

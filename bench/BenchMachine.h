@@ -8,6 +8,7 @@
 #include "core/Memory.h"
 #include "devices/Disk.h"
 #include "host/HeadlessPlatform.h"
+#include "host/MachineBuilder.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,8 @@ struct SEmulatedRun {
 class CBenchMachine {
 public:
     CBenchMachine();
+    CBenchMachine(const CBenchMachine&) = delete;
+    CBenchMachine& operator=(const CBenchMachine&) = delete;
     // Boots the image with `memorySize` of data memory and writes the parameters.
     bool Boot(const std::string& image, const std::string& memorySize,
               const SProgramParameters& parameters, std::string& error);
@@ -40,10 +43,10 @@ public:
 
 private:
     CHeadlessPlatform platform;
-    CMemory memory;
-    CDisk disk;
-    CKernel kernel;
-    CMachine machine;
+    SHostMachine host;
+    CMemory& memory;
+    CKernel& kernel;
+    CDisk& disk;
 };
 
 } // namespace bench

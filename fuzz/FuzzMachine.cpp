@@ -1,5 +1,6 @@
 #include "FuzzMachine.h"
 
+#include "abi/SystemCalls.h"
 #include "devices/RegisterAccess.h"
 #include "devices/Screen.h"
 
@@ -8,7 +9,7 @@ CFuzzMachine::CFuzzMachine(const std::vector<uint8_t>& program, const std::strin
     CMachine& devices = machine.Machine();
     if (machine.IsComplete() && devices.screen) {
         boundedScreen = std::make_unique<CBoundedScreenServices>(devices.screen->GetServiceGroup());
-        devices.kernel->SetServiceGroup(5, boundedScreen.get());
+        devices.kernel->SetServiceGroup(kGroupScreen, boundedScreen.get());
     }
 }
 

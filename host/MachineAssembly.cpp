@@ -3,7 +3,6 @@
 #include "core/Kernel.h"
 #include "core/Memory.h"
 #include "devices/Disk.h"
-#include "devices/DiskServices.h"
 #include "devices/Keyboard.h"
 #include "devices/Mouse.h"
 #include "devices/Screen.h"
@@ -28,54 +27,13 @@ struct SInitArguments {
     const std::string& commandLine;
 };
 
-// Stores a new device in its field of the machine and initialises it. The device stays in
-// the machine even when Init fails, so that teardown treats it like every other.
+// Takes a new device into the machine and initialises it. The device stays in the machine
+// even when Init fails, so that teardown treats it like every other.
 template <typename TDevice>
-bool AddDevice(TDevice*& field, std::unique_ptr<TDevice> device, const SInitArguments& args) {
-    field = device.release();
-    return field->Init(args.machineConfig, args.userSettings, args.commandLine);
-}
-
-template <typename TDevice>
-void DeleteDevice(TDevice*& field) {
-    delete field;
-    field = nullptr;
-}
-
-// The machine's device fields in the order of saving and deleting: memory, kernel, screen,
-// the disk slots, sound, keyboard, mouse. The screen comes before the disks so that its
-// "Font" section leads the user settings file.
-template <typename F>
-void ForEachDeviceField(CMachine& machine, F&& action) {
-    action(machine.memory);
-    action(machine.kernel);
-    action(machine.screen);
-    for (int32_t slot = 0; slot < machine.diskCount; ++slot)
-        action(machine.disks[static_cast<size_t>(slot)]);
-    action(machine.sound);
-    action(machine.keyboard);
-    action(machine.mouse);
-}
-
-// Visits the devices that exist, in that order.
-template <typename F>
-void ForEachDevice(CMachine& machine, F action) {
-    ForEachDeviceField(machine, [&action](auto* device) {
-        if (device)
-            action(static_cast<CDevice&>(*device));
-    });
-}
-
-void DeleteDevices(CMachine& machine) {
-    ForEachDeviceField(machine, [](auto*& field) { DeleteDevice(field); });
-    machine.diskCount = 0;
-}
-
-// Hands a device's system-call group to the kernel, when the device exists.
-template <typename TDevice>
-void RegisterGroup(CKernel& kernel, EServiceGroup group, TDevice* device) {
-    if (device)
-        kernel.SetServiceGroup(group, &device->GetServiceGroup());
+bool AddDevice(CMachineBuilder& builder, std::unique_ptr<TDevice> device,
+               const SInitArguments& args) {
+    return builder.Add(std::move(device))
+        .Init(args.machineConfig, args.userSettings, args.commandLine);
 }
 
 int32_t ClampedDiskCount(const qm::CINIFile& machineConfig) {
@@ -86,20 +44,23 @@ int32_t ClampedDiskCount(const qm::CINIFile& machineConfig) {
 
 // Sound exists only when the configuration enables MIDI (an absent key: no sound). A sound
 // device that cannot start is reported at once and left out; the machine runs without it.
-void AddSound(CMachine& machine, const MidiOutputFactory& midiOutput, const SInitArguments& args) {
+void AddSound(CMachineBuilder& builder, const MidiOutputFactory& midiOutput,
+              const SInitArguments& args) {
     bool midiEnabled = false;
     args.machineConfig.GetBool("MIDI", "Enabled", midiEnabled);
     if (!midiEnabled)
         return;
-    if (!AddDevice(machine.sound, std::make_unique<CSound>(midiOutput), args)) {
+    auto sound = std::make_unique<CSound>(midiOutput);
+    if (!sound->Init(args.machineConfig, args.userSettings, args.commandLine)) {
         qm::ShowErrors();
-        DeleteDevice(machine.sound);
+        return;
     }
+    builder.Add(std::move(sound));
 }
 
 // Builds the disk slots. A slot whose Init fails is shown at once and dropped; the next
 // attempt takes over its number and flags, so the slots stay numbered without gaps.
-void AddDiskSlots(CMachine& machine, const SInitArguments& args) {
+void AddDiskSlots(CMachineBuilder& builder, const SInitArguments& args) {
     const int32_t count = ClampedDiskCount(args.machineConfig);
     std::string readOnlyList;
     std::string rememberList;
@@ -117,67 +78,46 @@ void AddDiskSlots(CMachine& machine, const SInitArguments& args) {
             qm::ShowErrors();
             continue;
         }
-        machine.disks[number] = slot.release();
+        builder.Add(std::move(slot));
         ++made;
     }
-    machine.diskCount = made;
 }
 
 // The devices in their fixed order; false at the first one that cannot start.
-bool BuildDevices(CMachine& machine, const SMachineEnvironment& environment,
+bool BuildDevices(CMachineBuilder& builder, const SMachineEnvironment& environment,
                   const SInitArguments& args) {
     CPlatform& platform = *environment.platform;
-    if (!AddDevice(machine.mouse, std::make_unique<CMouse>(platform), args))
+    if (!AddDevice(builder, std::make_unique<CMouse>(platform), args))
         return false;
-    if (!AddDevice(machine.keyboard, std::make_unique<CKeyboard>(), args))
+    if (!AddDevice(builder, std::make_unique<CKeyboard>(), args))
         return false;
-    AddSound(machine, environment.midiOutput, args);
-    AddDiskSlots(machine, args);
-    if (!AddDevice(machine.screen,
+    AddSound(builder, environment.midiOutput, args);
+    AddDiskSlots(builder, args);
+    if (!AddDevice(builder,
                    std::make_unique<CScreen>(environment.screenSurface, environment.startMinimized),
                    args))
         return false;
-    if (!AddDevice(machine.kernel, std::make_unique<CKernel>(platform, GetDispatchTable()), args))
+    if (!AddDevice(builder, std::make_unique<CKernel>(platform, GetDispatchTable()), args))
         return false;
-    return AddDevice(machine.memory, std::make_unique<CMemory>(), args);
-}
-
-// Gives every device its owner and hands the device groups to the kernel.
-void ConnectDevices(SHostMachine& host) {
-    CMachine& machine = host.machine;
-    ForEachDevice(machine, [&machine](CDevice& device) { device.SetMachine(&machine); });
-    CKernel* kernel = machine.kernel;
-    if (!kernel)
-        return;
-    RegisterGroup(*kernel, kGroupKeyboard, machine.keyboard);
-    RegisterGroup(*kernel, kGroupMouse, machine.mouse);
-    RegisterGroup(*kernel, kGroupSound, machine.sound);
-    RegisterGroup(*kernel, kGroupScreen, machine.screen);
-    // The disk group serves every slot, so it belongs to the machine rather than to a slot.
-    host.services.push_back(std::make_unique<CDiskServices>());
-    kernel->SetServiceGroup(kGroupDisk, host.services.back().get());
+    return AddDevice(builder, std::make_unique<CMemory>(), args);
 }
 
 } // namespace
 
-SHostMachine::~SHostMachine() {
-    // Normally DestroyMachine has emptied the machine already; this only guards against
-    // leaks when a host forgets to.
-    DeleteDevices(machine);
-}
-
 bool AssembleMachine(SHostMachine& host, const SMachineEnvironment& environment,
                      const qm::CINIFile& machineConfig, const qm::CINIFile& userSettings) {
     const SInitArguments args{machineConfig, userSettings, environment.commandLine};
-    const bool complete = BuildDevices(host.machine, environment, args);
-    ConnectDevices(host);
+    CMachineBuilder builder(host);
+    const bool complete = BuildDevices(builder, environment, args);
+    builder.Connect();
+    builder.AddDiskServices();
     if (!complete) {
         qm::PushError("Unable to start the machine", kTag, 270);
         return false;
     }
     if (environment.beforeBoot)
         environment.beforeBoot(host.machine);
-    host.machine.kernel->Attach();
+    builder.Boot();
     return true;
 }
 
@@ -213,8 +153,7 @@ void DestroyMachine(SHostMachine& host, const SMachineEnvironment& environment) 
     // A document that lost a device's values is not written: the previous file stays.
     if (!saved || !WriteUserSettings(environment.settingsDirectory, userSettings))
         qm::ShowErrors();
-    DeleteDevices(host.machine);
-    host.services.clear();
+    host.Clear();
 }
 
 CMachineHost::CMachineHost(SMachineEnvironment environment) : environment(std::move(environment)) {}

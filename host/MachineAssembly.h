@@ -4,8 +4,8 @@
 #pragma once
 
 #include "core/Machine.h"
-#include "core/ServiceGroup.h"
 #include "devices/MidiOutput.h"
+#include "host/MachineBuilder.h"
 
 #include <functional>
 #include <memory>
@@ -38,18 +38,6 @@ struct SMachineEnvironment {
     // Without one a machine with MIDI enabled starts without sound, as when the output
     // cannot open.
     MidiOutputFactory midiOutput;
-};
-
-// One machine as the host holds it: the devices, which reach each other through the
-// CMachine, and the service groups that the kernel hands device system calls to.
-struct SHostMachine {
-    SHostMachine() = default;
-    SHostMachine(const SHostMachine&) = delete;
-    SHostMachine& operator=(const SHostMachine&) = delete;
-    ~SHostMachine();
-
-    CMachine machine;
-    std::vector<std::unique_ptr<CServiceGroup>> services;
 };
 
 // Reads the settings files from the environment's directory, builds the devices in their

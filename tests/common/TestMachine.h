@@ -1,11 +1,15 @@
 // A small machine for tests: memory, a kernel with the given dispatch table, and an
-// in-memory boot disk in slot 0 holding the program.
+// in-memory boot disk in slot 0 holding the program, put together by the machine builder.
+// The device groups are not registered: a test adds the devices it needs (Builder) and
+// connects them.
 #pragma once
 
 #include "common/FakePlatform.h"
 #include "common/MemoryDisk.h"
 #include "core/Kernel.h"
 #include "core/Machine.h"
+#include "core/Memory.h"
+#include "host/MachineBuilder.h"
 
 #include <memory>
 #include <string>
@@ -15,18 +19,19 @@ class CTestMachine {
 public:
     CTestMachine(const DispatchTable& table, const std::vector<uint8_t>& program,
                  const std::string& memorySize = "64k")
-        : kernel(platform, table),
-          disk(CMemoryDisk::BootArea(program, static_cast<int32_t>(program.size()))) {
+        : memory(Builder().Add(std::make_unique<CMemory>())),
+          kernel(Builder().Add(std::make_unique<CKernel>(platform, table))),
+          disk(Builder().Add(std::make_unique<CMemoryDisk>(
+              CMemoryDisk::BootArea(program, static_cast<int32_t>(program.size()))))) {
         memory.Configure(memorySize);
-        machine.memory = &memory;
-        machine.kernel = &kernel;
-        machine.disks[0] = &disk;
-        machine.diskCount = 1;
-        memory.SetMachine(&machine);
-        kernel.SetMachine(&machine);
-        disk.SetMachine(&machine);
-        kernel.Attach();
+        Builder().Connect();
+        Builder().Boot();
     }
+    CTestMachine(const CTestMachine&) = delete;
+    CTestMachine& operator=(const CTestMachine&) = delete;
+
+    // Adds more devices to this machine (Add, then Connect).
+    CMachineBuilder Builder() { return CMachineBuilder(host); }
 
     // One slice; returns its result and keeps the handed-out message.
     bool Slice() { return kernel.RunSlice(message); }
@@ -46,9 +51,10 @@ public:
     uint8_t* Registers() { return memory.GetRegisters(); }
 
     CFakePlatform platform;
-    CMemory memory;
-    CMachine machine;
-    CKernel kernel;
-    CMemoryDisk disk;
+    SHostMachine host;
+    CMachine& machine = host.machine;
+    CMemory& memory;
+    CKernel& kernel;
+    CMemoryDisk& disk;
     std::string message;
 };

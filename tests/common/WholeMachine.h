@@ -9,9 +9,11 @@
 #include "core/Memory.h"
 #include "host/HeadlessScreenSurface.h"
 #include "host/MachineAssembly.h"
+#include "host/MachineBuilder.h"
 #include "support/ErrorStack.h"
 #include "support/INIFile.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,12 +32,11 @@ public:
         SMachineEnvironment environment;
         environment.platform = &platform;
         environment.screenSurface = &surface;
-        environment.beforeBoot = [&program](CMachine& machine) {
-            delete machine.disks[0];
-            auto* disk = new CMemoryDisk(
-                CMemoryDisk::BootArea(program, static_cast<int32_t>(program.size())), 0);
-            disk->SetMachine(&machine);
-            machine.disks[0] = disk;
+        environment.beforeBoot = [this, &program](CMachine&) {
+            CMachineBuilder builder(host);
+            builder.ReplaceDisk(0, std::make_unique<CMemoryDisk>(CMemoryDisk::BootArea(
+                                       program, static_cast<int32_t>(program.size()))));
+            builder.Connect();
         };
         complete = AssembleMachine(host, environment, machineConfig, userSettings);
         qm::ClearErrors();

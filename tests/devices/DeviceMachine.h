@@ -11,22 +11,23 @@
 
 #include <cstring>
 
-class CDeviceMachine : public CTestMachine {
+// The surface lives in a base in front of the machine, so that it outlives the screen that
+// draws on it.
+struct SFakeSurfaceOwner {
+    CFakeScreenSurface surface;
+};
+
+class CDeviceMachine : public SFakeSurfaceOwner, public CTestMachine {
 public:
-    CDeviceMachine() : CTestMachine(DispatchTable{}, {0x00, 0x00}), mouse(platform) {
+    CDeviceMachine()
+        : CTestMachine(DispatchTable{}, {0x00, 0x00}),
+          screen(Builder().Add(std::make_unique<CScreen>(&surface, false))),
+          keyboard(Builder().Add(std::make_unique<CKeyboard>())),
+          mouse(Builder().Add(std::make_unique<CMouse>(platform))) {
         screen.SetMode(kScreenText, 80, 25);
-        machine.screen = &screen;
-        machine.keyboard = &keyboard;
-        machine.mouse = &mouse;
-        screen.SetMachine(&machine);
-        keyboard.SetMachine(&machine);
-        mouse.SetMachine(&machine);
-        kernel.SetServiceGroup(2, &keyboard.GetServiceGroup());
-        kernel.SetServiceGroup(3, &mouse.GetServiceGroup());
-        kernel.SetServiceGroup(5, &screen.GetServiceGroup());
+        Builder().Connect();
         surface.ClearRecords();
     }
-    ~CDeviceMachine() { machine = CMachine(); }
 
     // Sets group and function, makes the call; true when the machine is still running.
     bool Call(uint8_t group, uint8_t function) {
@@ -45,8 +46,7 @@ public:
     void SetByte(uint32_t offset, uint8_t v) { Registers()[offset] = v; }
     void SetDword(uint32_t offset, uint32_t v) { std::memcpy(Registers() + offset, &v, 4); }
 
-    CFakeScreenSurface surface;
-    CScreen screen{&surface, false};
-    CKeyboard keyboard;
-    CMouse mouse;
+    CScreen& screen;
+    CKeyboard& keyboard;
+    CMouse& mouse;
 };

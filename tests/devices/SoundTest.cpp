@@ -158,9 +158,10 @@ protected:
         sound->SetMachine(&machine.machine);
     }
 
+    // The machine takes the device and the kernel its group.
     void Register() {
-        machine.machine.sound = sound.get();
-        machine.kernel.SetServiceGroup(4, sound.get());
+        machine.Builder().Add(std::move(sound));
+        machine.Builder().Connect();
     }
 
     // Fills the parameter area with a pattern, then sets group, function and dword 04.
@@ -192,7 +193,7 @@ protected:
     std::vector<std::string> log;
     CTestMachine machine;
     CRecordingMidiOutput* output = nullptr;
-    std::unique_ptr<CSound> sound;
+    std::unique_ptr<CSound> sound; // until Register
     std::vector<uint8_t> before;
 };
 

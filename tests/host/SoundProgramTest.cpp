@@ -64,18 +64,13 @@ protected:
         std::memset(machine.Registers() + 2, 0xEE, 6);
         qm::ClearErrors();
     }
-    ~SoundProgramTest() override { machine.machine.sound = nullptr; }
-
     // Builds the sound device as machine assembly does when MIDI is enabled.
     void AddSound() {
-        sound = std::make_unique<CSound>(audio->MidiOutputs());
-        if (!sound->Init(qm::CINIFile(), qm::CINIFile(), "")) {
-            sound.reset();
+        auto device = std::make_unique<CSound>(audio->MidiOutputs());
+        if (!device->Init(qm::CINIFile(), qm::CINIFile(), ""))
             return;
-        }
-        sound->SetMachine(&machine.machine);
-        machine.machine.sound = sound.get();
-        machine.kernel.SetServiceGroup(4, sound.get());
+        sound = &machine.Builder().Add(std::move(device));
+        machine.Builder().Connect();
     }
 
     SResults Run() {
@@ -96,7 +91,7 @@ protected:
     std::vector<int16_t> rendered;
     std::unique_ptr<CHostAudio> audio;
     CTestMachine machine;
-    std::unique_ptr<CSound> sound;
+    CSound* sound = nullptr; // the machine's, once added
 };
 
 TEST_F(SoundProgramTest, WithMidiTheProgramGetsVersionSendResultAndUndefinedFunction) {
