@@ -83,6 +83,7 @@ void CKernel::RefreshFastView() {
         view.size >= kLongestInstruction ? view.size - kLongestInstruction + 1 : 0;
     view.registers = memory->GetRegisters();
     view.heads = headTable.get();
+    view.context = nullptr;
 }
 
 uint64_t CKernel::ExecuteNearEnd(uint32_t ip, uint32_t budget) {

@@ -77,7 +77,8 @@ struct SFastView {
     uint32_t headLimit = 0;        // a head at an IP below this lies wholly in data memory
     uint32_t instructionLimit = 0; // so does a whole instruction (at most 26 bytes) there
     uint8_t* registers = nullptr;
-    const FastHandler* heads = nullptr; // the kernel's head table
+    const FastHandler* heads = nullptr; // the kernel's head table, or one that stands in for it
+    void* context = nullptr;            // what the entries of a stand-in table need
 
     uint32_t LoadRegister(uint32_t offset) const {
         uint32_t value;
@@ -203,21 +204,38 @@ public:
         return faultHeadKnown;
     }
 
-    // --- Slices run one instruction at a time (a debugger checking between them) ----------
-    // Such a slice starts as RunSlice does: with the fast path's view of the machine.
-    void BeginSteppedSlice() { RefreshFastView(); }
-    // Executes the instruction whose head is at ip as RunSlice's chains do: the IP register
-    // is left stale (the caller holds IP), the result is a chain's (SliceResult). Only
-    // while running, between BeginSteppedSlice and EndSteppedSlice.
+    // --- Slices run in pieces (a debugger checking between instructions) -----------------
+    // Such a slice starts as RunSlice does: with the fast path's view of the machine. A
+    // stand-in head table, when given, takes every head of the slice's chains that lies
+    // wholly in data memory (a debugger's checks, which go on with the entry of the kernel's
+    // own table, GetHeadTable); its entries find `context` in the view.
+    void BeginSteppedSlice(const FastHandler* heads = nullptr, void* context = nullptr) {
+        RefreshFastView();
+        if (heads) {
+            view.heads = heads;
+            view.context = context;
+        }
+    }
+    // Executes a chain of at most `budget` (>= 1) instructions from the head at ip, as
+    // RunSlice does: the IP register is left stale (the caller holds IP), the result is a
+    // chain's (SliceResult). A head at or above the view's instructionLimit runs on the
+    // exact path, not through the view's head table. Only while running, between
+    // BeginSteppedSlice and EndSteppedSlice.
+    uint64_t RunChain(uint32_t ip, uint32_t budget) { return Execute(ip, budget); }
+    // The instruction whose head is at ip alone.
     uint64_t StepAt(uint32_t ip) { return Execute(ip, 1); }
     // Ends such a slice after `executed` instructions with IP at ip: hands out the pending
     // message and returns what RunSlice would after a slice whose last instruction
     // returned `ended`.
     bool EndSteppedSlice(uint32_t ip, uint32_t executed, bool ended, std::string& message) {
+        view.heads = headTable.get();
+        view.context = nullptr;
         SetIP(ip);
         instructionCount += executed;
         return EndSlice(ended, message);
     }
+    // What runs each head word on the fast path (see headTable).
+    const FastHandler* GetHeadTable() const { return headTable.get(); }
     // The end of a slice that ran nothing (a paused machine): the pending message only.
     bool EndSlice(bool ended, std::string& message) {
         message.clear();
