@@ -5,8 +5,10 @@
 #include "isa/OpcodeMap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -34,6 +36,12 @@ inline bool SameBytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
         if (a[i] != b[i])
             return false;
     return true;
+}
+
+inline uint64_t LoadWord(const uint8_t* p) {
+    uint64_t value;
+    std::memcpy(&value, p, 8);
+    return value;
 }
 
 } // namespace
@@ -189,6 +197,7 @@ int CDebugger::AddWatchpoint(uint32_t address, uint32_t length, std::string& err
     watchpoint.live = bytes;
     watchpoints.push_back(std::move(watchpoint));
     ++enabledWatchpoints;
+    watchWordsBound = false;
     return watchpoints.back().id;
 }
 
@@ -199,6 +208,7 @@ bool CDebugger::RemoveWatchpoint(int id) {
         return false;
     enabledWatchpoints -= it->enabled ? 1 : 0;
     watchpoints.erase(it);
+    watchWordsBound = false;
     return true;
 }
 
@@ -216,6 +226,7 @@ bool CDebugger::EnableWatchpoint(int id, bool enabled) {
 }
 
 void CDebugger::RefreshWatchpoints() {
+    watchWordsBound = false;
     for (SWatchpoint& watchpoint : watchpoints) {
         const uint8_t* bytes = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
         if (bytes)
@@ -223,18 +234,61 @@ void CDebugger::RefreshWatchpoints() {
     }
 }
 
-bool CDebugger::WatchpointsChanged() const {
-    for (const SWatchpoint& watchpoint : watchpoints)
-        if (watchpoint.enabled &&
-            !SameBytes(watchpoint.live, watchpoint.bytes.data(), watchpoint.length))
-            return true;
-    return false;
+// Where the watched bytes live now (the machine's memory may have been replaced since the
+// last slice), and the words that the checks compare: 8 bytes from each watched byte on,
+// with the bytes beyond the range masked off. Both areas of the machine have spare bytes
+// behind them, so the last word of a range ending there can be read whole.
+void CDebugger::BindWatchWords() {
+    const CMemory& memory = GetMemory();
+    if (watchWordsBound && boundData == memory.GetData() && boundSize == memory.GetSize())
+        return;
+    watchWordsBound = true;
+    boundData = memory.GetData();
+    boundSize = memory.GetSize();
+    watchWords.clear();
+    for (SWatchpoint& watchpoint : watchpoints) {
+        watchpoint.live = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
+        if (!watchpoint.enabled || !watchpoint.live)
+            continue;
+        for (uint32_t offset = 0; offset < watchpoint.length; offset += 8) {
+            const uint32_t count = std::min<uint32_t>(8, watchpoint.length - offset);
+            uint8_t seen[8];
+            uint8_t mask[8] = {};
+            std::memcpy(seen, watchpoint.live + offset, 8);
+            std::memcpy(seen, watchpoint.bytes.data() + offset, count);
+            std::memset(mask, 0xFF, count);
+            watchWords.push_back({watchpoint.live + offset, LoadWord(seen), LoadWord(mask)});
+        }
+    }
+    std::copy_n(watchWords.begin(), std::min<size_t>(watchWords.size(), kFewWatchWords),
+                fewWatchWords.begin());
+}
+
+// The changed bits of the watch words: `Words` of them, or as many as there are.
+template <int Words>
+inline uint64_t CDebugger::WatchWordsChanges() const {
+    const auto differs = [](const SWatchWord& word) {
+        return (LoadWord(word.live) ^ word.seen) & word.mask;
+    };
+    uint64_t changed = 0;
+    if constexpr (Words == kManyWatchWords) {
+        for (const SWatchWord& word : watchWords)
+            changed |= differs(word);
+    } else {
+        const SWatchWord* words = fewWatchWords.data();
+        [&]<size_t... I>(std::index_sequence<I...>) {
+            ((changed |= differs(words[I])), ...);
+        }
+        (std::make_index_sequence<Words>());
+    }
+    return changed;
 }
 
 void CDebugger::WatchpointHit(uint32_t head) {
+    watchWordsBound = false;
     int first = 0;
     for (SWatchpoint& watchpoint : watchpoints) {
-        if (!watchpoint.enabled ||
+        if (!watchpoint.enabled || !watchpoint.live ||
             SameBytes(watchpoint.live, watchpoint.bytes.data(), watchpoint.length))
             continue;
         // Every changed range takes its new bytes, so one write is reported once.
@@ -255,8 +309,10 @@ void CDebugger::Pause() {
 
 void CDebugger::Resume(EMode next) {
     // The instruction at a breakpoint where the machine paused runs when it resumes; a
-    // machine paused before its first instruction still breaks there.
-    skipBreakpointOnce = paused && kernel.GetInstructionCount() != attachCount;
+    // machine paused before its first instruction still breaks there, unless that very
+    // breakpoint paused it.
+    skipBreakpointOnce = paused && (kernel.GetInstructionCount() != attachCount ||
+                                    lastStop.kind == EDebugStop::Break);
     paused = false;
     mode = next;
     callDepth = 0;
@@ -300,7 +356,8 @@ bool CDebugger::TakeStop(SDebugStopInfo& stop) {
 }
 
 bool CDebugger::NeedsChecks() const {
-    return mode != EMode::Run || enabledBreakpoints > 0 || enabledWatchpoints > 0 || !trace.empty();
+    return mode != EMode::Run || enabledBreakpoints > 0 || enabledWatchpoints > 0 ||
+           traceLength > 0;
 }
 
 bool CDebugger::RunSlice(std::string& message) {
@@ -310,10 +367,10 @@ bool CDebugger::RunSlice(std::string& message) {
     else if (!NeedsChecks())
         result = kernel.RunSlice(message);
     else {
-        kernel.BeginSteppedSlice();
         uint32_t ip = kernel.GetIP();
         uint32_t executed = 0;
-        const bool ended = SteppedSlice(ip, executed);
+        const bool ended =
+            mode == EMode::Run ? CheckedSlice(ip, executed) : SteppedSlice(ip, executed);
         result = kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
     }
     if (!kernel.IsRunning() && !faultReported) {
@@ -328,13 +385,131 @@ bool CDebugger::RunSlice(std::string& message) {
     return result;
 }
 
-// The slice one instruction at a time, with IP in a local as on the fast path (the IP
-// register is written before anything reads it: a condition, a stop, the slice's end).
-// The checks that every instruction pays are a table lookup for breakpoints and a few word
-// compares per watchpoint; the rest waits for a step mode or the trace.
+// A slice that runs with breakpoints, watchpoints or the trace: the kernel's own chains,
+// with every head they take running CheckedHead first (a head table whose entries are all
+// that one function). The loop checks what the chains leave to it: the instruction that
+// ends a chain, and a head that starts one on the exact path near the end of data memory.
+bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
+    BindWatchWords();
+    kernel.BeginSteppedSlice(CheckedHeadTable(watchWords.size(), traceLength > 0), this);
+    formHeads = kernel.GetHeadTable();
+    const uint32_t chainLimit = kernel.GetFastView().instructionLimit;
+    skipArmed = skipBreakpointOnce;
+    skipHead = ip;
+    skipBreakpointOnce = false;
+    uint32_t budget = kInstructionsPerSlice;
+    bool ended = false;
+    while (budget > 0 && !ended) {
+        if (ip >= chainLimit) {
+            if (StopsBefore(ip))
+                break;
+            NoteExecuted(ip);
+        }
+        const uint64_t result = kernel.RunChain(ip, budget);
+        skipArmed = false;
+        ip = static_cast<uint32_t>(result);
+        budget = BudgetOf(result);
+        ended = (result & kSliceEnds) != 0;
+        if (paused || !kernel.IsRunning())
+            break; // stopped before an instruction, or failed (RunSlice reports that)
+        if (WatchpointsChanged()) {
+            WatchpointHit(lastHead);
+            break;
+        }
+    }
+    executed = kInstructionsPerSlice - budget;
+    return ended || paused || !kernel.IsRunning();
+}
+
+// A table for each count of watch words up to a few, and for more, with and without the
+// trace; each is built when first used.
+template <int Words, bool Trace>
+const FastHandler* CDebugger::CheckedHeadTable() {
+    static const auto table = [] {
+        std::array<FastHandler, CKernel::kHeadWords> heads;
+        heads.fill(&CDebugger::CheckedHead<Words, Trace>);
+        return heads;
+    }();
+    return table.data();
+}
+
+const FastHandler* CDebugger::CheckedHeadTable(size_t words, bool trace) {
+    using Table = const FastHandler* (*)();
+    static constexpr std::array<std::array<Table, kFewWatchWords + 2>, 2> tables = {{
+        {&CheckedHeadTable<0, false>, &CheckedHeadTable<1, false>, &CheckedHeadTable<2, false>,
+         &CheckedHeadTable<3, false>, &CheckedHeadTable<4, false>,
+         &CheckedHeadTable<kManyWatchWords, false>},
+        {&CheckedHeadTable<0, true>, &CheckedHeadTable<1, true>, &CheckedHeadTable<2, true>,
+         &CheckedHeadTable<3, true>, &CheckedHeadTable<4, true>,
+         &CheckedHeadTable<kManyWatchWords, true>},
+    }};
+    static_assert(kFewWatchWords == 4);
+    return tables[trace][std::min<size_t>(words, kFewWatchWords + 1)]();
+}
+
+// Before each instruction of a chain: the checks, then the instruction's own form, which
+// goes on with the next head through this table again. Most heads pass the checks without
+// a call; the rest go to CheckedHeadSlowly.
+template <int Words, bool Trace>
+uint64_t CDebugger::CheckedHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget) {
+    CDebugger& debugger = *static_cast<CDebugger*>(kernel.GetFastView().context);
+    // One test for both: the bits of changed watched bytes, or breakpoints near ip.
+    if ((debugger.WatchWordsChanges<Words>() | debugger.breakpointFilter[ip & kFilterMask]) != 0)
+        [[unlikely]]
+        return debugger.CheckedHeadSlowly(ip, word, budget);
+    debugger.NoteExecuted<Trace>(ip);
+    return debugger.formHeads[word](kernel, ip, word, budget);
+}
+
+uint64_t CDebugger::CheckedHeadSlowly(uint32_t ip, uint32_t word, uint32_t budget) {
+    // A stop ends the chain before the instruction and gives back its share of the budget.
+    if (StopsBefore(ip))
+        return SliceResult(ip, true, budget + 1);
+    NoteExecuted(ip);
+    return formHeads[word](kernel, ip, word, budget);
+}
+
+// What the previous instruction wrote to watched bytes, then the breakpoints at ip.
+bool CDebugger::StopsBefore(uint32_t ip) {
+    if (WatchpointsChanged()) {
+        WatchpointHit(lastHead);
+        return true;
+    }
+    return breakpointFilter[ip & kFilterMask] != 0 && BreakBefore(ip);
+}
+
+bool CDebugger::BreakBefore(uint32_t ip) {
+    if (skipArmed) {
+        // The first instruction of the slice that resumed: it runs.
+        skipArmed = false;
+        if (ip == skipHead)
+            return false;
+    }
+    kernel.SetIP(ip); // a condition may read it
+    return BreakpointHit(ip);
+}
+
+template <bool Trace>
+inline void CDebugger::NoteExecuted(uint32_t ip) {
+    lastHead = ip;
+    if constexpr (Trace)
+        trace[traceNext++ & traceMask] = ip;
+}
+
+void CDebugger::NoteExecuted(uint32_t ip) {
+    if (traceLength > 0)
+        NoteExecuted<true>(ip);
+    else
+        NoteExecuted<false>(ip);
+}
+
+// The slice one instruction at a time, for the step modes, with IP in a local as on the
+// fast path (the IP register is written before anything reads it: a condition, a stop, the
+// slice's end).
 bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
+    kernel.BeginSteppedSlice();
+    BindWatchWords();
     const CMemory& memory = GetMemory();
-    const bool checksOnly = mode == EMode::Run && trace.empty();
     while (executed < kInstructionsPerSlice) {
         if (skipBreakpointOnce) {
             skipBreakpointOnce = false;
@@ -346,20 +521,12 @@ bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
             if (BreakpointHit(ip))
                 return true;
         }
+        NoteExecuted(ip);
         EFamily family = EFamily::Invalid;
         uint32_t spBefore = 0;
-        if (!checksOnly) {
-            if (!trace.empty()) {
-                trace[traceNext] = ip;
-                if (++traceNext == trace.size()) {
-                    traceNext = 0;
-                    traceFull = true;
-                }
-            }
-            if (mode == EMode::StepOver || mode == EMode::StepOut) {
-                family = FamilyAt(memory, ip);
-                spBefore = kernel.GetSP();
-            }
+        if (mode == EMode::StepOver || mode == EMode::StepOut) {
+            family = FamilyAt(memory, ip);
+            spBefore = kernel.GetSP();
         }
         const uint32_t head = ip;
         const uint64_t result = kernel.StepAt(ip);
@@ -371,8 +538,7 @@ bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
             WatchpointHit(head);
             return true;
         }
-        if (!checksOnly && mode != EMode::Run && mode != EMode::RunTo &&
-            StepFinished(family, spBefore)) {
+        if (mode != EMode::RunTo && StepFinished(family, spBefore)) {
             Stop(EDebugStop::Step, ip);
             return true;
         }
@@ -398,16 +564,17 @@ bool CDebugger::StepFinished(EFamily family, uint32_t spBefore) {
 // --- Trace -------------------------------------------------------------------------------
 
 void CDebugger::SetTraceLength(size_t length) {
-    trace.assign(length, 0);
+    traceLength = length;
+    trace.assign(std::bit_ceil(std::max<size_t>(length, 1)), 0);
+    traceMask = trace.size() - 1;
     traceNext = 0;
-    traceFull = false;
 }
 
 std::vector<uint32_t> CDebugger::GetTrace() const {
+    const uint64_t count = std::min<uint64_t>(traceNext, traceLength);
     std::vector<uint32_t> heads;
-    if (traceFull)
-        heads.assign(trace.begin() + static_cast<ptrdiff_t>(traceNext), trace.end());
-    heads.insert(heads.end(), trace.begin(), trace.begin() + static_cast<ptrdiff_t>(traceNext));
+    for (uint64_t i = traceNext - count; i != traceNext; ++i)
+        heads.push_back(trace[i & traceMask]);
     return heads;
 }
 

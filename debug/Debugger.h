@@ -13,6 +13,7 @@
 // is never added. A boot image loads at 0 with BASE 0, so its labels are absolute.
 #pragma once
 
+#include "core/Kernel.h"
 #include "debug/DebugExpression.h"
 #include "isa/OpcodeMap.h"
 #include "tools/asm/SymbolFile.h"
@@ -23,7 +24,6 @@
 #include <string>
 #include <vector>
 
-class CKernel;
 class CMemory;
 
 // Why the debugger paused the machine.
@@ -170,11 +170,39 @@ public:
 private:
     enum class EMode { Run, StepInto, StepOver, StepOut, RunTo };
 
+    // Watched bytes as the checks compare them: 8 bytes where they live, as last seen, and
+    // which of them are watched.
+    struct SWatchWord {
+        const uint8_t* live;
+        uint64_t seen;
+        uint64_t mask;
+    };
+    // Up to this many watch words are compared without a loop, by a head table of their
+    // own count; more take the table that loops (kManyWatchWords).
+    static constexpr int kFewWatchWords = 4;
+    static constexpr int kManyWatchWords = -1;
+
     void Resume(EMode next);
     bool NeedsChecks() const;
+    bool CheckedSlice(uint32_t& ip, uint32_t& executed);
     bool SteppedSlice(uint32_t& ip, uint32_t& executed);
+    // The entry of every head word in a checked slice's head table.
+    template <int Words, bool Trace>
+    static uint64_t CheckedHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
+    template <int Words, bool Trace>
+    static const FastHandler* CheckedHeadTable();
+    static const FastHandler* CheckedHeadTable(size_t words, bool trace);
+    template <int Words>
+    uint64_t WatchWordsChanges() const;
+    [[gnu::cold]] uint64_t CheckedHeadSlowly(uint32_t ip, uint32_t word, uint32_t budget);
+    bool StopsBefore(uint32_t ip);
+    bool BreakBefore(uint32_t ip);
+    template <bool Trace>
+    void NoteExecuted(uint32_t ip);
+    void NoteExecuted(uint32_t ip);
+    void BindWatchWords();
     bool BreakpointHit(uint32_t ip);
-    bool WatchpointsChanged() const;
+    bool WatchpointsChanged() const { return WatchWordsChanges<kManyWatchWords>() != 0; }
     void WatchpointHit(uint32_t head);
     bool StepFinished(EFamily family, uint32_t spBefore);
     void Stop(EDebugStop kind, uint32_t address, int id = 0);
@@ -194,6 +222,18 @@ private:
     size_t enabledBreakpoints = 0;
     size_t enabledWatchpoints = 0;
 
+    // The state of a checked slice (CheckedSlice), which its head table's entries reach
+    // through the kernel's view.
+    const FastHandler* formHeads = nullptr;                 // the kernel's own head table
+    std::vector<SWatchWord> watchWords;                     // the enabled watchpoints
+    std::array<SWatchWord, kFewWatchWords> fewWatchWords{}; // the same, when that few
+    bool watchWordsBound = false; // and they are those of the memory below
+    const uint8_t* boundData = nullptr;
+    int32_t boundSize = 0;
+    uint32_t lastHead = 0; // the instruction that ran last
+    uint32_t skipHead = 0; // resuming at a breakpoint: its instruction runs
+    bool skipArmed = false;
+
     bool paused = false;
     EMode mode = EMode::Run;
     bool skipBreakpointOnce = false; // resuming at a breakpoint: its instruction runs
@@ -206,7 +246,10 @@ private:
     SDebugStopInfo lastStop;
     bool stopPending = false;
 
-    std::vector<uint32_t> trace; // a ring
-    size_t traceNext = 0;
-    bool traceFull = false;
+    // The heads of the last instructions run while checking, in a ring of a power of two
+    // entries: traceNext counts them, traceLength of them are the trace.
+    std::vector<uint32_t> trace{0};
+    uint64_t traceMask = 0;
+    uint64_t traceNext = 0;
+    size_t traceLength = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -306,6 +307,144 @@ TEST_F(DebuggerTest, FaultsLeaveIpAtTheFailingHeadAndSelfModifiedCodeRunsAsWritt
         ASSERT_TRUE(plain.Kernel().GetFaultHead(head));
         EXPECT_EQ(head, assembler.GetSymbol("fail").value_or(0));
         EXPECT_NE(plain.Kernel().GetIP(), head);
+    }
+}
+
+// Every path an instruction can take through a slice: chains of fast forms, the exact path
+// of CALL, RET, MOVB, FILL and SYS, and code so near the end of data memory that the slice
+// loop takes its heads itself.
+const char* const kEveryPath = R"(
+        MOV.32  #0x8000, sp
+        CLR.32  r20
+top:    CALL    sub
+        MOVB    #4, #"wxyz", [0x400]
+        ADD.I32 r20, #1, r20
+        MOV.32  r20, [0x404]
+        JMP     far
+back:   LT.U32  r20, #30, r24
+        JNZ.8   top, r24
+        MOV.16  #0x0506, r0     ; disks: seek to 0 in slot 0
+        MOV.32  #0, r4
+        MOV.32  #0, r8
+        SYS
+        MOV.8   #8, r1          ; read 16 bytes to 0x600
+        MOV.32  #16, r8
+        MOV.32  #0x600, r12
+        SYS
+        MOV.8   #0x66, [0x600]
+idle:   WAIT
+        JMP     idle
+sub:    FILL.8  #8, r20, [0x500]
+        PUSH.32 r20
+        POP.32  r28
+        RET
+        .org    0xFFE8
+far:    ADD.I32 r20, #2, r20
+        JMP     back
+)";
+
+// Runs as a host does until the debugger stops the machine (true) or the program waits.
+bool RunUntilStop(CDebugger& debugger, SDebugStopInfo& stop) {
+    std::string message;
+    for (int i = 0; i < 10000; ++i) {
+        const bool wait = debugger.RunSlice(message);
+        if (debugger.TakeStop(stop))
+            return true;
+        if (wait && !debugger.GetKernel().HasEvents())
+            return false;
+    }
+    ADD_FAILURE() << "the program neither stopped nor waited";
+    return false;
+}
+
+TEST_F(DebuggerTest, RunsWithChecksStopWhereSingleStepsSayTheyMust) {
+    // The reference: the program one step at a time, with the heads and the watched ranges
+    // after every step.
+    const std::vector<std::pair<uint32_t, uint32_t>> ranges = {
+        {0x400, 4}, {0x404, 4}, {0x500, 8}, {0x7FFFFC1C, 4}, {0x7FF8, 8}, {0x608, 8}};
+    Boot(kEveryPath);
+    ASSERT_GE(Label("far"), machine->Memory().GetSize() - 25u); // past the chains' limit
+    std::vector<uint32_t> heads;
+    std::vector<std::vector<std::vector<uint8_t>>> after;
+    const auto rangesNow = [&] {
+        std::vector<std::vector<uint8_t>> bytes(ranges.size());
+        for (size_t r = 0; r < ranges.size(); ++r)
+            EXPECT_TRUE(debugger->ReadBytes(ranges[r].first, ranges[r].second, bytes[r]));
+        return bytes;
+    };
+    const std::vector<std::vector<uint8_t>> atBoot = rangesNow();
+    while (IP() != Label("idle") && heads.size() < 1000) {
+        heads.push_back(IP());
+        debugger->StepInto();
+        ASSERT_EQ(Drive().kind, EDebugStop::Step);
+        ASSERT_EQ(Count(), heads.size());
+        after.push_back(rangesNow());
+    }
+    ASSERT_EQ(IP(), Label("idle"));
+
+    // A breakpoint on every head, with the trace: the first arrival stops before it, with
+    // the exact count and the heads before it, and after Continue the second arrival.
+    std::vector<uint32_t> distinct = heads;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    for (const uint32_t head : distinct) {
+        Boot(kEveryPath);
+        debugger->SetTraceLength(5);
+        std::string error;
+        ASSERT_NE(debugger->AddBreakpoint(head, {}, error), 0);
+        SDebugStopInfo stop;
+        size_t from = 0;
+        for (int arrival = 1; arrival <= 2; ++arrival) {
+            const auto next = std::find(heads.begin() + from, heads.end(), head);
+            if (next == heads.end()) {
+                EXPECT_FALSE(RunUntilStop(*debugger, stop)) << head << " arrival " << arrival;
+                break;
+            }
+            const auto index = static_cast<size_t>(next - heads.begin());
+            ASSERT_TRUE(RunUntilStop(*debugger, stop)) << head;
+            EXPECT_EQ(stop.kind, EDebugStop::Break) << head;
+            EXPECT_EQ(IP(), head);
+            EXPECT_EQ(Count(), index) << head << " arrival " << arrival;
+            const size_t traced = std::min<size_t>(index, 5);
+            EXPECT_EQ(debugger->GetTrace(), std::vector<uint32_t>(next - traced, next)) << head;
+            from = index + 1;
+            debugger->Continue();
+        }
+    }
+
+    // Watchpoints: all ranges at once (more words than the checks compare without a
+    // loop), and each alone with the trace; every stop right after the instruction that
+    // changed a range, with that instruction's head and the first range it changed.
+    std::vector<std::vector<size_t>> sets = {{0, 1, 2, 3, 4, 5}};
+    for (size_t r = 0; r < ranges.size(); ++r)
+        sets.push_back({r});
+    for (const std::vector<size_t>& set : sets) {
+        Boot(kEveryPath);
+        debugger->SetTraceLength(set.size() == 1 ? 16 : 0);
+        std::vector<int> ids;
+        for (const size_t r : set)
+            ids.push_back(Watch(ranges[r].first, ranges[r].second));
+        std::vector<std::vector<uint8_t>> seen = atBoot;
+        for (size_t k = 0; k < heads.size(); ++k) {
+            int first = 0;
+            for (size_t i = 0; i < set.size(); ++i) {
+                if (after[k][set[i]] != seen[set[i]] && first == 0)
+                    first = ids[i];
+                seen[set[i]] = after[k][set[i]];
+            }
+            if (first == 0)
+                continue;
+            SDebugStopInfo stop;
+            ASSERT_TRUE(RunUntilStop(*debugger, stop)) << "step " << k;
+            EXPECT_EQ(stop.kind, EDebugStop::Watch);
+            EXPECT_EQ(stop.address, heads[k]) << "step " << k;
+            EXPECT_EQ(stop.id, first) << "step " << k;
+            EXPECT_EQ(Count(), k + 1);
+            EXPECT_EQ(IP(), k + 1 < heads.size() ? heads[k + 1] : Label("idle"));
+            debugger->Continue();
+        }
+        SDebugStopInfo stop;
+        EXPECT_FALSE(RunUntilStop(*debugger, stop)) << stop.address;
     }
 }
 
