@@ -281,6 +281,8 @@ public:
 
     bool HasEvents() const { return !events.empty(); }
     size_t GetEventCount() const { return events.size(); }
+    // The waiting events, oldest first (for a debugger's view of the queue).
+    const std::deque<CEvent>& GetEvents() const { return events; }
     // GETEVENT: writes the oldest event's record (or group 0 when none waits).
     bool TakeEvent();
 
