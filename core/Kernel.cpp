@@ -3,64 +3,19 @@
 #include "core/DiskSlot.h"
 #include "core/Machine.h"
 
-#include <mutex>
-
-namespace {
-
-// A fast form that a table entry may use: one made for this very handler and parameter.
-const SFastForm* UsableForm(const SDispatchEntry& entry) {
-    const SFastForm* fast = entry.fast;
-    if (fast && fast->handler == entry.handler && fast->parameter == entry.parameter)
-        return fast;
-    return nullptr;
-}
-
-bool SameEntries(const DispatchTable& a, const DispatchTable& b) {
-    for (size_t i = 0; i < kDispatchEntries; ++i) {
-        if (a[i].handler != b[i].handler || a[i].parameter != b[i].parameter ||
-            a[i].fast != b[i].fast)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-CKernel::CKernel(CPlatform& platform, const DispatchTable& table)
-    : platform(platform), headTable(BuildHeadTable(table)) {
+CKernel::CKernel(CPlatform& platform, const SDispatchTable& table)
+    : platform(platform), headTable(table.heads) {
     for (size_t i = 0; i < kSlots; ++i) {
         SSlot& slot = dispatchSlots[i];
         slot = {&CKernel::RunHandler, &CKernel::InvalidCategory, 0};
         if (i >= kDispatchEntries)
             continue;
-        const SDispatchEntry& entry = table[i];
+        const SDispatchEntry& entry = table.entries[i];
         slot.handler = entry.handler ? entry.handler : &CKernel::InvalidOpcode;
         slot.parameter = entry.parameter;
         if (const SFastForm* fast = UsableForm(entry))
             slot.run = fast->run;
     }
-}
-
-std::shared_ptr<const FastHandler[]> CKernel::BuildHeadTable(const DispatchTable& table) {
-    // The last table built is kept: every host builds its kernels from the same table.
-    static std::mutex guard;
-    static DispatchTable lastSource;
-    static std::shared_ptr<const FastHandler[]> last;
-    const std::lock_guard lock(guard);
-    if (last && SameEntries(table, lastSource))
-        return last;
-    std::shared_ptr<FastHandler[]> built(new FastHandler[kHeadWords]);
-    for (uint32_t word = 0; word < kHeadWords; ++word) {
-        const uint32_t index = SlotIndex(word);
-        const SFastForm* form = index < kDispatchEntries ? UsableForm(table[index]) : nullptr;
-        if (!form)
-            built[word] = &CKernel::RunHandler;
-        else
-            built[word] = form->byModes ? form->byModes[word & kHeadModeBits] : form->run;
-    }
-    lastSource = table;
-    last = std::move(built);
-    return last;
 }
 
 CKernel::~CKernel() = default;
@@ -84,6 +39,9 @@ void CKernel::RefreshFastView() {
     view.registers = memory->GetRegisters();
     view.heads = headTable.get();
     view.context = nullptr;
+    // Without a head table no chain starts: the slice loop takes every head itself.
+    if (!view.heads)
+        view.instructionLimit = 0;
 }
 
 uint64_t CKernel::ExecuteNearEnd(uint32_t ip, uint32_t budget) {

@@ -53,13 +53,14 @@ inline constexpr uint32_t kLongestInstruction = 26;
 
 // A fast form and the entry it stands for: the kernel uses it only for an entry with this
 // very handler and parameter, so a table whose parameter was changed runs the handler,
-// which checks the parameter. `byModes`, where a form has it, holds the same instruction
-// specialised for the addressing modes, indexed by the low six bits of the head byte.
+// which checks the parameter. `byShape`, where a form has it, holds the same instruction
+// specialised for the addressing modes of a few operand shapes (the instruction set's
+// kShapes, which the head table maps each head to).
 struct SFastForm {
     FastHandler run = nullptr;
     InstructionHandler handler = nullptr;
     uint32_t parameter = 0;
-    const FastHandler* byModes = nullptr;
+    const FastHandler* byShape = nullptr;
 };
 
 struct SDispatchEntry {
@@ -67,7 +68,28 @@ struct SDispatchEntry {
     uint32_t parameter = 0;
     const SFastForm* fast = nullptr; // null: the handler runs on the exact path
 };
-using DispatchTable = std::array<SDispatchEntry, kDispatchEntries>;
+using DispatchEntries = std::array<SDispatchEntry, kDispatchEntries>;
+
+// The fast form that an entry may use: one made for this very handler and parameter.
+inline const SFastForm* UsableForm(const SDispatchEntry& entry) {
+    const SFastForm* fast = entry.fast;
+    if (fast && fast->handler == entry.handler && fast->parameter == entry.parameter)
+        return fast;
+    return nullptr;
+}
+
+// What runs each of the 65536 head words (head byte | code << 8): the entry's fast form,
+// specialised for the head's modes where it has that, or CKernel::RunHandler. The instruction
+// set builds it with the entries (isa/Dispatch.h).
+using HeadTable = std::shared_ptr<const FastHandler[]>;
+
+// What the kernel is made from: the handler and parameter of each category * 256 + code,
+// and the head table derived from them. Without a head table every instruction runs its
+// entry's fast form for any modes, or its handler, one at a time.
+struct SDispatchTable {
+    DispatchEntries entries{};
+    HeadTable heads;
+};
 
 // The part of the machine that the fast path reads on every access, taken at the start of
 // each slice.
@@ -161,7 +183,7 @@ public:
     static constexpr size_t kHeadWords = 65536;
 
     // The table maps category * 256 + code to its handler (the instruction set builds it).
-    CKernel(CPlatform& platform, const DispatchTable& table);
+    CKernel(CPlatform& platform, const SDispatchTable& table);
     ~CKernel() override;
 
     // Reads -boot from the command line and Kernel.Priority from the machine configuration.
@@ -370,6 +392,11 @@ public:
 
     // The fallback handler of every free code.
     static bool InvalidOpcode(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
+    // The run function of every head without a fast form: the entry's handler on the exact
+    // path.
+    static uint64_t RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
+    // The entry of a head word: category * 256 + code, 768 and up for category 3.
+    static uint32_t SlotIndex(uint32_t word) { return ((word & 0xC0) << 2) | (word >> 8); }
 
     const SFastView& GetFastView() const { return view; }
 
@@ -381,7 +408,6 @@ private:
         uint32_t parameter;
     };
     static constexpr size_t kSlots = 1024;
-    static uint32_t SlotIndex(uint32_t word) { return ((word & 0xC0) << 2) | (word >> 8); }
 
     // Runs a chain of at most `budget` (>= 1) instructions from ip. The IP register is not
     // updated.
@@ -397,10 +423,7 @@ private:
     uint64_t ExecuteNearEnd(uint32_t ip, uint32_t budget);
     // The head read of the exact path, for a head that does not lie wholly in data memory.
     bool FetchHead(uint32_t ip, uint32_t& word);
-    // The run function of every slot without a fast form: the handler on the exact path.
-    static uint64_t RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
     static bool InvalidCategory(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t);
-    static std::shared_ptr<const FastHandler[]> BuildHeadTable(const DispatchTable& table);
     void RefreshFastView();
 
     // Modes 2 and 3: the dword field at ip, and for mode 3 the pointer it names.
@@ -435,10 +458,9 @@ private:
     CMemory* memory = nullptr;
     std::deque<CEvent> events;
     std::array<SSlot, kSlots> dispatchSlots;
-    // What runs each head word: the slot's fast form, specialised for the head's modes where
-    // the form has that, or RunHandler. It depends only on the dispatch table, so kernels
-    // made from the same table share it.
-    std::shared_ptr<const FastHandler[]> headTable;
+    // What runs each head word (shared by the kernels made from one table); null for a table
+    // without one.
+    HeadTable headTable;
     SFastView view;
     std::array<CServiceGroup*, kServiceGroupSlots> serviceGroups{};
     // The performance counter's frequency, asked once (0: the host has none).

@@ -29,30 +29,24 @@ T Sign(T a) {
     return T{0}; // zero of either sign and NaN give +0
 }
 
-template <typename T, typename Kernel>
-bool AbsSign(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
-    T a;
-    if (!kernel.ReadOperand(a, modeA) ||
-        !kernel.WriteOperand(which == 0 ? Absolute(a) : Sign(a), modeB))
-        return MemoryFault(kernel);
-    return false;
-}
-
 template <typename T>
-bool CheckedAbsSign(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                    uint32_t which) {
-    if (which > 1)
-        return InternalError(kernel, 800 + SignedTypeIndex<T>());
-    return AbsSign<T>(kernel, modeA, modeB, fieldC, which);
-}
+constexpr auto AbsSign =
+    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
+        T a;
+        if (!kernel.ReadOperand(a, modeA) ||
+            !kernel.WriteOperand(which == 0 ? Absolute(a) : Sign(a), modeB))
+            return MemoryFault(kernel);
+        return false;
+    };
 
 } // namespace
 
+// ABS and SGN never ran hot in the measured programs: fast forms only.
 SDispatchEntry SelectAbsSignHandler(const SOpcodeInfo& info) {
     return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
         if constexpr (std::is_signed_v<T>)
-            return WithSpecialisedForms<&CheckedAbsSign<T>, &AbsSign<T, CFastAccess>,
-                                        &AbsSign<T, CSpecialisedAccess>, 2, 2>(info.parameter);
+            return Register<AbsSign<T>,
+                            SForms{.parameters = 2, .error = 800 + SignedTypeIndex<T>()}>(info);
         else
             return {};
     });

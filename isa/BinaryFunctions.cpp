@@ -28,32 +28,25 @@ T Compute(uint32_t function, T a, T b) {
     }
 }
 
-template <typename T, typename Kernel>
-bool BinaryFunction(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                    uint32_t function) {
-    T a;
-    T b;
-    if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
-        !kernel.WriteOperand(Compute(function, a, b), fieldC))
-        return MemoryFault(kernel);
-    return false;
-}
-
 template <typename T>
-bool CheckedBinaryFunction(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                           uint32_t function) {
-    if (function > kLastFunction)
-        return InternalError(kernel, std::is_same_v<T, float> ? 900 : 901);
-    return BinaryFunction<T>(kernel, modeA, modeB, fieldC, function);
-}
+constexpr auto BinaryFunction =
+    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t function) {
+        T a;
+        T b;
+        if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
+            !kernel.WriteOperand(Compute(function, a, b), fieldC))
+            return MemoryFault(kernel);
+        return false;
+    };
 
 } // namespace
 
+// The function itself costs many times what its operands do: fast forms only.
 SDispatchEntry SelectBinaryFunctionHandler(const SOpcodeInfo& info) {
     return ForFloatTypes(info.type, [&]<typename T>(TypeTag<T>) {
-        return WithSpecialisedForms<&CheckedBinaryFunction<T>, &BinaryFunction<T, CFastAccess>,
-                                    &BinaryFunction<T, CSpecialisedAccess>, 3, kLastFunction + 1>(
-            info.parameter);
+        return Register<BinaryFunction<T>, SForms{.parameters = kLastFunction + 1,
+                                                  .error = std::is_same_v<T, float> ? 900u : 901u}>(
+            info);
     });
 }
 

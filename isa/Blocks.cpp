@@ -11,8 +11,8 @@ namespace isa {
 namespace {
 
 // Copies as if the source were read completely before the destination is written.
-template <typename Kernel>
-bool MoveBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+constexpr auto MoveBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                              uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -24,10 +24,9 @@ bool MoveBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, 
         !kernel.WriteBlock(destination, source.Bytes(), count))
         return MemoryFault(kernel);
     return false;
-}
+};
 
-template <typename Kernel>
-bool ClearBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto ClearBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     int32_t count;
     uint32_t address;
     if (!kernel.ReadOperand(count, modeA) ||
@@ -35,7 +34,7 @@ bool ClearBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32
         !kernel.ClearBlock(address, count))
         return MemoryFault(kernel);
     return false;
-}
+};
 
 // Ranges that share a byte (or start at the same address) are refused as a whole.
 bool Overlap(uint32_t b, uint32_t c, int32_t count) {
@@ -45,8 +44,8 @@ bool Overlap(uint32_t b, uint32_t c, int32_t count) {
            (second < first && second + count > first);
 }
 
-template <typename Kernel>
-bool SwapBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+constexpr auto SwapBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                              uint32_t) {
     int32_t count;
     uint32_t b;
     uint32_t c;
@@ -77,20 +76,20 @@ bool SwapBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, 
             return MemoryFault(kernel);
     }
     return false;
-}
+};
 
 } // namespace
 
+// SWAPB can stop the machine with its own message, which the specialised forms cannot.
 SDispatchEntry SelectBlockHandler(const SOpcodeInfo& info) {
+    constexpr SForms kSpecialised{.specialised = kAllParameters};
     switch (info.family) {
     case EFamily::MoveBlock:
-        return WithSpecialisedForms<&MoveBlock<CKernel>, &MoveBlock<CFastAccess>,
-                                    &MoveBlock<CSpecialisedAccess>, 3>(info.parameter);
+        return Register<MoveBlock, kSpecialised>(info);
     case EFamily::ClearBlock:
-        return WithSpecialisedForms<&ClearBlock<CKernel>, &ClearBlock<CFastAccess>,
-                                    &ClearBlock<CSpecialisedAccess>, 2>(info.parameter);
+        return Register<ClearBlock, kSpecialised>(info);
     case EFamily::SwapBlock:
-        return WithFastForms<&SwapBlock<CKernel>, &SwapBlock<CFastAccess>>(info.parameter);
+        return Register<SwapBlock>(info);
     default:
         return {};
     }

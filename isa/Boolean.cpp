@@ -6,58 +6,51 @@
 namespace isa {
 namespace {
 
-template <bool IsAnd, typename Kernel>
-bool Combine(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <bool IsAnd>
+constexpr auto Combine = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                            uint32_t) {
     uint8_t a;
     uint8_t b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
         return MemoryFault(kernel);
     const bool result = IsAnd ? (a != 0 && b != 0) : (a != 0 || b != 0);
     return kernel.WriteOperand(static_cast<uint8_t>(result), fieldC) ? false : MemoryFault(kernel);
-}
+};
 
 // Parameter 0 LNOT, 1 BOOL. LNOT.8 is the same operation with the parameter 0.
-template <typename T, typename Kernel>
-bool LogicalTest(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
-    T a;
-    if (!kernel.ReadOperand(a, modeA) ||
-        !kernel.WriteOperand(static_cast<uint8_t>((a == 0) == (which == 0)), modeB))
-        return MemoryFault(kernel);
-    return false;
-}
-
-bool LogicalNot(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
-    return LogicalTest<uint8_t>(kernel, modeA, modeB, fieldC, 0);
-}
-
-// The widths 16, 32 and 64.
 template <typename T>
-bool CheckedLogicalTest(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                        uint32_t which) {
-    if (which > 1)
-        return InternalError(kernel, 800 + WidthIndex<T>() - 1);
-    return LogicalTest<T>(kernel, modeA, modeB, fieldC, which);
-}
+constexpr auto LogicalTest =
+    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
+        T a;
+        if (!kernel.ReadOperand(a, modeA) ||
+            !kernel.WriteOperand(static_cast<uint8_t>((a == 0) == (which == 0)), modeB))
+            return MemoryFault(kernel);
+        return false;
+    };
+
+constexpr auto LogicalNot = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
+                               uint32_t) {
+    return LogicalTest<uint8_t>(kernel, modeA, modeB, fieldC, 0);
+};
 
 } // namespace
 
 SDispatchEntry SelectBooleanHandler(const SOpcodeInfo& info) {
+    constexpr SForms kSpecialised{.specialised = kAllParameters};
     switch (info.family) {
     case EFamily::LogicalAnd:
-        return WithSpecialisedForms<&Combine<true, CKernel>, &Combine<true, CFastAccess>,
-                                    &Combine<true, CSpecialisedAccess>, 3>(info.parameter);
+        return Register<Combine<true>, kSpecialised>(info);
     case EFamily::LogicalOr:
-        return WithSpecialisedForms<&Combine<false, CKernel>, &Combine<false, CFastAccess>,
-                                    &Combine<false, CSpecialisedAccess>, 3>(info.parameter);
+        return Register<Combine<false>, kSpecialised>(info);
     case EFamily::LogicalNot:
-        return WithSpecialisedForms<&LogicalNot, &LogicalTest<uint8_t, CFastAccess>,
-                                    &LogicalTest<uint8_t, CSpecialisedAccess>, 2>(info.parameter);
+        return Register<LogicalNot, kSpecialised>(info);
     case EFamily::LogicalTest:
         return ForWidths(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
             if constexpr (sizeof(T) > 1)
-                return WithSpecialisedForms<&CheckedLogicalTest<T>, &LogicalTest<T, CFastAccess>,
-                                            &LogicalTest<T, CSpecialisedAccess>, 2, 2>(
-                    info.parameter);
+                return Register<LogicalTest<T>,
+                                SForms{.parameters = 2,
+                                       .error = 800 + WidthIndex<T>() - 1,
+                                       .specialised = IfHotType<T>(kAllParameters)}>(info);
             else
                 return {};
         });

@@ -39,8 +39,8 @@ bool TestCondition(Kernel& kernel, uint32_t condition, uint32_t mode, bool& hold
 
 // A target is resolved like a destination of size 0: an immediate target consumes nothing
 // and names the bytes right behind the head.
-template <typename Kernel>
-bool Jump(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t condition) {
+constexpr auto Jump = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+                         uint32_t condition) {
     uint32_t target;
     bool holds;
     if (!kernel.GetOperandAddress(target, modeA, 0) ||
@@ -49,12 +49,12 @@ bool Jump(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t con
     if (holds)
         kernel.SetIP(kernel.GetBASE() + target);
     return false;
-}
+};
 
 // The return address is the absolute IP of the next instruction, so a return lands right
 // even when BASE changed in between.
-template <typename Kernel>
-bool Call(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t condition) {
+constexpr auto Call = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+                         uint32_t condition) {
     uint32_t target;
     bool holds;
     if (!kernel.GetOperandAddress(target, modeA, 0) ||
@@ -67,10 +67,9 @@ bool Call(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t con
     kernel.SetSP(kernel.GetSP() + 4);
     kernel.SetIP(kernel.GetBASE() + target);
     return false;
-}
+};
 
-template <typename Kernel>
-bool Return(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t condition) {
+constexpr auto Return = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t condition) {
     bool holds;
     if (!TestCondition(kernel, condition, modeA, holds))
         return MemoryFault(kernel);
@@ -82,77 +81,62 @@ bool Return(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t conditi
         return MemoryFault(kernel);
     kernel.SetIP(address);
     return false;
-}
-
-// The exact handlers check the condition number first; each family has its own message.
-template <bool (*Body)(CKernel&, uint32_t, uint32_t, uint32_t, uint32_t), uint32_t Error>
-bool CheckedCondition(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                      uint32_t condition) {
-    if (condition > kLastCondition)
-        return InternalError(kernel, Error);
-    return Body(kernel, modeA, modeB, fieldC, condition);
-}
+};
 
 // The distance counts from the end of the instruction and wraps, so a large one goes back.
-template <typename T, typename Kernel>
-bool Skip(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T>
+constexpr auto Skip = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     T distance;
     if (!kernel.ReadOperand(distance, modeA))
         return MemoryFault(kernel);
     kernel.SetIP(kernel.GetIP() + distance);
     return false;
-}
+};
 
-template <typename Kernel>
-bool Nop(Kernel&, uint32_t, uint32_t, uint32_t, uint32_t) {
-    return false;
-}
+constexpr auto Nop = [](auto&, uint32_t, uint32_t, uint32_t, uint32_t) { return false; };
 
-template <typename Kernel>
-bool SystemCall(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto SystemCall = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return kernel.SystemCall();
-}
+};
 
-template <typename Kernel>
-bool GetEvent(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto GetEvent = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return kernel.TakeEvent() ? false : MemoryFault(kernel);
-}
+};
 
 // Ends the slice while no event waits; the machine keeps running.
-template <typename Kernel>
-bool Wait(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto Wait = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return !kernel.HasEvents();
-}
+};
 
 } // namespace
 
+// Jumps and calls run hot in the measured programs; RET moves SP before its last read, so it
+// cannot be specialised, and the others are rare.
 SDispatchEntry SelectControlHandler(const SOpcodeInfo& info) {
     constexpr uint32_t kConditions = kLastCondition + 1;
-    const uint32_t parameter = info.parameter;
     switch (info.family) {
     case EFamily::Jump:
-        return WithSpecialisedForms<&CheckedCondition<&Jump<CKernel>, 100>, &Jump<CFastAccess>,
-                                    &Jump<CSpecialisedAccess>, 2, kConditions>(parameter);
+        return Register<
+            Jump, SForms{.parameters = kConditions, .error = 100, .specialised = kAllParameters}>(
+            info);
     case EFamily::Call:
-        return WithSpecialisedForms<&CheckedCondition<&Call<CKernel>, 101>, &Call<CFastAccess>,
-                                    &Call<CSpecialisedAccess>, 2, kConditions>(parameter);
+        return Register<
+            Call, SForms{.parameters = kConditions, .error = 101, .specialised = kAllParameters}>(
+            info);
     case EFamily::Return:
-        return WithFastForms<&CheckedCondition<&Return<CKernel>, 102>, &Return<CFastAccess>,
-                             kConditions>(parameter);
+        return Register<Return, SForms{.parameters = kConditions, .error = 102}>(info);
     case EFamily::SystemCall:
-        return WithFastForms<&SystemCall<CKernel>, &SystemCall<CFastAccess>>(parameter);
+        return Register<SystemCall>(info);
     case EFamily::GetEvent:
-        return WithFastForms<&GetEvent<CKernel>, &GetEvent<CFastAccess>>(parameter);
+        return Register<GetEvent>(info);
     case EFamily::Wait:
-        return WithFastForms<&Wait<CKernel>, &Wait<CFastAccess>>(parameter);
+        return Register<Wait>(info);
     case EFamily::Nop:
-        return WithSpecialisedForms<&Nop<CKernel>, &Nop<CFastAccess>, &Nop<CSpecialisedAccess>, 0>(
-            parameter);
+        return Register<Nop>(info);
     case EFamily::Skip:
         return ForWidths(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
             if constexpr (sizeof(T) <= 4)
-                return WithSpecialisedForms<&Skip<T, CKernel>, &Skip<T, CFastAccess>,
-                                            &Skip<T, CSpecialisedAccess>, 1>(parameter);
+                return Register<Skip<T>>(info);
             else
                 return {};
         });

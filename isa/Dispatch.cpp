@@ -1,6 +1,7 @@
 #include "isa/Dispatch.h"
 
 #include "isa/Handlers.h"
+#include "isa/InstructionSupport.h"
 #include "isa/OpcodeMap.h"
 
 namespace {
@@ -10,19 +11,37 @@ SDispatchEntry SelectHandler(const SOpcodeInfo& info) {
     return select ? select(info) : SDispatchEntry{};
 }
 
-DispatchTable BuildDispatchTable() {
-    DispatchTable table{};
+DispatchEntries EntriesFromMap() {
+    DispatchEntries entries{};
     const auto& map = GetOpcodeMap();
     for (size_t i = 0; i < kDispatchEntries; ++i) {
         const SDispatchEntry entry = SelectHandler(map[i]);
-        table[i] = entry.handler ? entry : SDispatchEntry{&CKernel::InvalidOpcode, 0, nullptr};
+        entries[i] = entry.handler ? entry : SDispatchEntry{&CKernel::InvalidOpcode, 0, nullptr};
     }
-    return table;
+    return entries;
+}
+
+FastHandler HeadForm(const DispatchEntries& entries, uint32_t word) {
+    const uint32_t index = CKernel::SlotIndex(word);
+    const SFastForm* form = index < kDispatchEntries ? UsableForm(entries[index]) : nullptr;
+    if (!form)
+        return &CKernel::RunHandler;
+    if (!form->byShape)
+        return form->run;
+    const uint32_t shape = isa::FindShape(word & kHeadModeBits, GetOpcodeMap()[index].operandCount);
+    return shape < isa::kShapes.size() ? form->byShape[shape] : form->run;
 }
 
 } // namespace
 
-const DispatchTable& GetDispatchTable() {
-    static const DispatchTable table = BuildDispatchTable();
+SDispatchTable MakeDispatchTable(const DispatchEntries& entries) {
+    std::shared_ptr<FastHandler[]> heads(new FastHandler[CKernel::kHeadWords]);
+    for (uint32_t word = 0; word < CKernel::kHeadWords; ++word)
+        heads[word] = HeadForm(entries, word);
+    return {entries, std::move(heads)};
+}
+
+const SDispatchTable& GetDispatchTable() {
+    static const SDispatchTable table = MakeDispatchTable(EntriesFromMap());
     return table;
 }

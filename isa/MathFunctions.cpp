@@ -113,29 +113,23 @@ T Compute(uint32_t function, T x) {
     }
 }
 
-template <typename T, typename Kernel>
-bool MathFunction(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t function) {
-    T x;
-    if (!kernel.ReadOperand(x, modeA) || !kernel.WriteOperand(Compute(function, x), modeB))
-        return MemoryFault(kernel);
-    return false;
-}
-
 template <typename T>
-bool CheckedMathFunction(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                         uint32_t function) {
-    if (function > kLastFunction)
-        return InternalError(kernel, std::is_same_v<T, float> ? 800 : 801);
-    return MathFunction<T>(kernel, modeA, modeB, fieldC, function);
-}
+constexpr auto MathFunction =
+    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t function) {
+        T x;
+        if (!kernel.ReadOperand(x, modeA) || !kernel.WriteOperand(Compute(function, x), modeB))
+            return MemoryFault(kernel);
+        return false;
+    };
 
 } // namespace
 
+// The function itself costs many times what its operands do: fast forms only.
 SDispatchEntry SelectMathFunctionHandler(const SOpcodeInfo& info) {
     return ForFloatTypes(info.type, [&]<typename T>(TypeTag<T>) {
-        return WithSpecialisedForms<&CheckedMathFunction<T>, &MathFunction<T, CFastAccess>,
-                                    &MathFunction<T, CSpecialisedAccess>, 2, kLastFunction + 1>(
-            info.parameter);
+        return Register<MathFunction<T>, SForms{.parameters = kLastFunction + 1,
+                                                .error = std::is_same_v<T, float> ? 800u : 801u}>(
+            info);
     });
 }
 

@@ -6,24 +6,24 @@
 namespace isa {
 namespace {
 
-template <typename T, typename Kernel>
-bool Move(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename T>
+constexpr auto Move = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     T value;
     if (!kernel.ReadOperand(value, modeA) || !kernel.WriteOperand(value, modeB))
         return MemoryFault(kernel);
     return false;
-}
+};
 
-template <typename T, typename Kernel>
-bool Clear(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T>
+constexpr auto Clear = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     return kernel.WriteOperand(T{0}, modeA) ? false : MemoryFault(kernel);
-}
+};
 
 // Writes the value count times from C's address on; each element is an ordinary relative
 // write, so a fill stops with an error at the first element that is not writable and keeps
 // the elements before it.
-template <typename T, typename Kernel>
-bool Fill(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+template <typename T>
+constexpr auto Fill = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
     int32_t count;
     T value;
     uint32_t address;
@@ -41,11 +41,11 @@ bool Fill(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint3
             return MemoryFault(kernel);
     }
     return false;
-}
+};
 
 // Exchanges two values; when they overlap partly, the second write wins in the shared bytes.
-template <typename T, typename Kernel>
-bool Swap(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+template <typename T>
+constexpr auto Swap = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     uint32_t a;
     uint32_t b;
     T valueA;
@@ -56,24 +56,22 @@ bool Swap(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
         !kernel.WriteMemory(b, valueA))
         return MemoryFault(kernel);
     return false;
-}
+};
 
 } // namespace
 
 SDispatchEntry SelectMoveHandler(const SOpcodeInfo& info) {
     return ForWidths(info.type, [&]<typename T>(TypeTag<T>) -> SDispatchEntry {
+        constexpr SForms kSpecialised{.specialised = kAllParameters};
         switch (info.family) {
         case EFamily::Move:
-            return WithSpecialisedForms<&Move<T, CKernel>, &Move<T, CFastAccess>,
-                                        &Move<T, CSpecialisedAccess>, 2>(info.parameter);
+            return Register<Move<T>, kSpecialised>(info);
         case EFamily::Clear:
-            return WithSpecialisedForms<&Clear<T, CKernel>, &Clear<T, CFastAccess>,
-                                        &Clear<T, CSpecialisedAccess>, 1>(info.parameter);
+            return Register<Clear<T>, kSpecialised>(info);
         case EFamily::Fill:
-            return WithSpecialisedForms<&Fill<T, CKernel>, &Fill<T, CFastAccess>,
-                                        &Fill<T, CSpecialisedAccess>, 3>(info.parameter);
+            return Register<Fill<T>, kSpecialised>(info);
         case EFamily::Swap:
-            return WithFastForms<&Swap<T, CKernel>, &Swap<T, CFastAccess>>(info.parameter);
+            return Register<Swap<T>>(info);
         default:
             return {};
         }

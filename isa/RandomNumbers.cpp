@@ -34,22 +34,22 @@ T RandomBetween(T a, T b, int32_t r) {
     }
 }
 
-template <typename T, typename Kernel>
-bool Random(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
-    T a;
-    T b;
-    if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
-        return MemoryFault(kernel);
-    const int32_t r = NextRandom();
-    return kernel.WriteOperand(RandomBetween(a, b, r), fieldC) ? false : MemoryFault(kernel);
-}
+template <typename T>
+constexpr auto Random =
+    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+        T a;
+        T b;
+        if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
+            return MemoryFault(kernel);
+        const int32_t r = NextRandom();
+        return kernel.WriteOperand(RandomBetween(a, b, r), fieldC) ? false : MemoryFault(kernel);
+    };
 
 } // namespace
 
 SDispatchEntry SelectRandomHandler(const SOpcodeInfo& info) {
-    return ForTenTypes(info.type, [&]<typename T>(TypeTag<T>) {
-        return WithFastForms<&Random<T, CKernel>, &Random<T, CFastAccess>>(info.parameter);
-    });
+    return ForTenTypes(info.type,
+                       [&]<typename T>(TypeTag<T>) { return Register<Random<T>>(info); });
 }
 
 } // namespace isa

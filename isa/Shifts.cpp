@@ -55,23 +55,16 @@ constexpr T Compute(uint32_t operation, T value, uint32_t amount) {
     }
 }
 
-template <typename T, typename Kernel>
-bool Shift(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
-    T value;
-    uint8_t amount;
-    if (!kernel.ReadOperand(value, modeA) || !kernel.ReadOperand(amount, modeB) ||
-        !kernel.WriteOperand(Compute(operation, value, amount), fieldC))
-        return MemoryFault(kernel);
-    return false;
-}
-
 template <typename T>
-bool CheckedShift(CKernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                  uint32_t operation) {
-    if (operation > kLastOperation)
-        return InternalError(kernel, 500 + WidthIndex<T>());
-    return Shift<T>(kernel, modeA, modeB, fieldC, operation);
-}
+constexpr auto Shift =
+    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
+        T value;
+        uint8_t amount;
+        if (!kernel.ReadOperand(value, modeA) || !kernel.ReadOperand(amount, modeB) ||
+            !kernel.WriteOperand(Compute(operation, value, amount), fieldC))
+            return MemoryFault(kernel);
+        return false;
+    };
 
 // The rules at a glance, checked when the library is built.
 static_assert(ShiftRight<uint8_t>(0x80, 1) == 0xC0);
@@ -85,9 +78,9 @@ static_assert(Compute<uint8_t>(kRol, 0x81, 0) == 0xFF);
 
 SDispatchEntry SelectShiftHandler(const SOpcodeInfo& info) {
     return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
-        return WithSpecialisedForms<&CheckedShift<T>, &Shift<T, CFastAccess>,
-                                    &Shift<T, CSpecialisedAccess>, 3, kLastOperation + 1>(
-            info.parameter);
+        return Register<Shift<T>, SForms{.parameters = kLastOperation + 1,
+                                         .error = 500 + WidthIndex<T>(),
+                                         .specialised = IfHotType<T>(kAllParameters)}>(info);
     });
 }
 

@@ -1,5 +1,5 @@
 // Operand access for the instruction forms that are specialised for their addressing modes
-// (see SFastForm::byModes): the modes are constants, so each operand is a fixed sequence of
+// (see SFastForm::byShape): the modes are constants, so each operand is a fixed sequence of
 // loads with one bound test per value, and the form calls nothing.
 //
 // Forms run only where the longest instruction lies wholly in data memory (the chain and the

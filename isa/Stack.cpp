@@ -10,26 +10,25 @@ namespace {
 
 constexpr int32_t kGeneralRegisterBytes = 32;
 
-template <typename T, typename Kernel>
-bool Push(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T>
+constexpr auto Push = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     T value;
     if (!kernel.ReadOperand(value, modeA) || !kernel.WriteMemory(kernel.GetSP(), value))
         return MemoryFault(kernel);
     kernel.SetSP(kernel.GetSP() + sizeof(T));
     return false;
-}
+};
 
-template <typename T, typename Kernel>
-bool Pop(Kernel& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+template <typename T>
+constexpr auto Pop = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     kernel.SetSP(kernel.GetSP() - sizeof(T));
     T value;
     if (!kernel.ReadMemory(kernel.GetSP(), value) || !kernel.WriteOperand(value, modeA))
         return MemoryFault(kernel);
     return false;
-}
+};
 
-template <typename Kernel>
-bool PushBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto PushBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -39,10 +38,9 @@ bool PushBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_
         return MemoryFault(kernel);
     kernel.SetSP(kernel.GetSP() + static_cast<uint32_t>(count));
     return false;
-}
+};
 
-template <typename Kernel>
-bool PopBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto PopBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -55,10 +53,9 @@ bool PopBlock(Kernel& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t
         !kernel.WriteBlock(destination, source.Bytes(), count))
         return MemoryFault(kernel);
     return false;
-}
+};
 
-template <typename Kernel>
-bool PushRegisters(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto PushRegisters = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     uint8_t registers[kGeneralRegisterBytes];
     CMemory& memory = kernel.GetMemory();
     if (!memory.ReadBlock(kRegisterBlockAddress, registers, kGeneralRegisterBytes, false) ||
@@ -66,10 +63,9 @@ bool PushRegisters(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
         return MemoryFault(kernel);
     kernel.SetSP(kernel.GetSP() + kGeneralRegisterBytes);
     return false;
-}
+};
 
-template <typename Kernel>
-bool PopRegisters(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto PopRegisters = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     kernel.SetSP(kernel.GetSP() - kGeneralRegisterBytes);
     uint8_t registers[kGeneralRegisterBytes];
     CMemory& memory = kernel.GetMemory();
@@ -77,31 +73,29 @@ bool PopRegisters(Kernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
         !memory.WriteBlock(kRegisterBlockAddress, registers, kGeneralRegisterBytes))
         return MemoryFault(kernel);
     return false;
-}
+};
 
 } // namespace
 
+// PUSH and PUSHB read their operand before they move SP; POP and POPB move SP first, and
+// PUSHR and POPR name no operand, so they run on their fast forms.
 SDispatchEntry SelectStackHandler(const SOpcodeInfo& info) {
-    const uint32_t parameter = info.parameter;
+    constexpr SForms kSpecialised{.specialised = kAllParameters};
     switch (info.family) {
     case EFamily::PushBlock:
-        return WithSpecialisedForms<&PushBlock<CKernel>, &PushBlock<CFastAccess>,
-                                    &PushBlock<CSpecialisedAccess>, 2>(parameter);
+        return Register<PushBlock, kSpecialised>(info);
     case EFamily::PopBlock:
-        return WithFastForms<&PopBlock<CKernel>, &PopBlock<CFastAccess>>(parameter);
+        return Register<PopBlock>(info);
     case EFamily::PushRegisters:
-        return WithFastForms<&PushRegisters<CKernel>, &PushRegisters<CFastAccess>>(parameter);
+        return Register<PushRegisters>(info);
     case EFamily::PopRegisters:
-        return WithFastForms<&PopRegisters<CKernel>, &PopRegisters<CFastAccess>>(parameter);
+        return Register<PopRegisters>(info);
     case EFamily::Push:
         return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
-            return WithSpecialisedForms<&Push<T, CKernel>, &Push<T, CFastAccess>,
-                                        &Push<T, CSpecialisedAccess>, 1>(parameter);
+            return Register<Push<T>, kSpecialised>(info);
         });
     case EFamily::Pop:
-        return ForWidths(info.type, [&]<typename T>(TypeTag<T>) {
-            return WithFastForms<&Pop<T, CKernel>, &Pop<T, CFastAccess>>(parameter);
-        });
+        return ForWidths(info.type, [&]<typename T>(TypeTag<T>) { return Register<Pop<T>>(info); });
     default:
         return {};
     }

@@ -14,20 +14,21 @@ inline constexpr uint8_t kCodeGetEvent = 110;
 inline constexpr uint8_t kCodeWait = 111;
 inline constexpr uint8_t kCodeNop = 255;
 
-inline DispatchTable ControlTable() {
-    DispatchTable table{};
-    table[kCodeSys] = {
+inline SDispatchTable ControlTable() {
+    SDispatchTable table{};
+    table.entries[kCodeSys] = {
         [](CKernel& k, uint32_t, uint32_t, uint32_t, uint32_t) { return k.SystemCall(); }, 0};
-    table[kCodeGetEvent] = {[](CKernel& k, uint32_t, uint32_t, uint32_t, uint32_t) {
-                                if (k.TakeEvent())
-                                    return false;
-                                k.MemoryError();
-                                return true;
-                            },
-                            0};
-    table[kCodeWait] = {
+    table.entries[kCodeGetEvent] = {[](CKernel& k, uint32_t, uint32_t, uint32_t, uint32_t) {
+                                        if (k.TakeEvent())
+                                            return false;
+                                        k.MemoryError();
+                                        return true;
+                                    },
+                                    0};
+    table.entries[kCodeWait] = {
         [](CKernel& k, uint32_t, uint32_t, uint32_t, uint32_t) { return !k.HasEvents(); }, 0};
-    table[kCodeNop] = {[](CKernel&, uint32_t, uint32_t, uint32_t, uint32_t) { return false; }, 0};
+    table.entries[kCodeNop] = {
+        [](CKernel&, uint32_t, uint32_t, uint32_t, uint32_t) { return false; }, 0};
     return table;
 }
 

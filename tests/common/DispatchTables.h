@@ -7,16 +7,16 @@
 #include <string_view>
 
 // The table every host uses, without any fast form: every instruction runs its exact handler.
-inline DispatchTable ExactDispatchTable() {
-    DispatchTable table = GetDispatchTable();
-    for (SDispatchEntry& entry : table)
+inline SDispatchTable ExactDispatchTable() {
+    DispatchEntries entries = GetDispatchTable().entries;
+    for (SDispatchEntry& entry : entries)
         entry.fast = nullptr;
-    return table;
+    return MakeDispatchTable(entries);
 }
 
 // The table every host uses, with one instruction on its exact handler only.
-inline DispatchTable TableWithExactOnly(std::string_view mnemonic) {
-    DispatchTable table = GetDispatchTable();
-    table[static_cast<size_t>(FindOpcode(mnemonic))].fast = nullptr;
-    return table;
+inline SDispatchTable TableWithExactOnly(std::string_view mnemonic) {
+    DispatchEntries entries = GetDispatchTable().entries;
+    entries[static_cast<size_t>(FindOpcode(mnemonic))].fast = nullptr;
+    return MakeDispatchTable(entries);
 }

@@ -17,7 +17,7 @@
 
 class CTestMachine {
 public:
-    CTestMachine(const DispatchTable& table, const std::vector<uint8_t>& program,
+    CTestMachine(const SDispatchTable& table, const std::vector<uint8_t>& program,
                  const std::string& memorySize = "64k")
         : memory(Builder().Add(std::make_unique<CMemory>())),
           kernel(Builder().Add(std::make_unique<CKernel>(platform, table))),

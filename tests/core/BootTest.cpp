@@ -45,7 +45,7 @@ protected:
     CFakePlatform platform;
     CMemory memory;
     CMachine machine;
-    CKernel kernel{platform, DispatchTable{}};
+    CKernel kernel{platform, SDispatchTable{}};
     std::vector<std::unique_ptr<CDisk>> disks;
 };
 
@@ -81,7 +81,7 @@ TEST_F(BootTest, ChoosesTheFirstBootableSlotFromTheBootSlotOn) {
         disks.clear();
         machine.diskCount = 0;
         ASSERT_TRUE(memory.Configure("1k"));
-        CKernel fresh(platform, DispatchTable{});
+        CKernel fresh(platform, SDispatchTable{});
         fresh.SetMachine(&machine);
         machine.kernel = &fresh;
         for (const std::string* area : c.slots)
@@ -136,7 +136,7 @@ TEST_F(BootTest, ImagesThatDoNotFit) {
     for (const auto& c : cases) {
         disks.clear();
         machine.diskCount = 0;
-        CKernel fresh(platform, DispatchTable{});
+        CKernel fresh(platform, SDispatchTable{});
         fresh.SetMachine(&machine);
         AddSlot(c.first);
         AddSlot(c.second);
@@ -148,7 +148,7 @@ TEST_F(BootTest, ImagesThatDoNotFit) {
 }
 
 TEST_F(BootTest, WithoutTheMachineThereIsNothingToBoot) {
-    CKernel lonely(platform, DispatchTable{});
+    CKernel lonely(platform, SDispatchTable{});
     lonely.Attach(memory);
     std::string message;
     EXPECT_TRUE(lonely.RunSlice(message));
@@ -193,7 +193,7 @@ TEST(KernelInitTest, BootOptionAndPriority) {
         qm::PushError("old"); // priority errors do not clear the stack
         CFakePlatform platform;
         platform.threadPriority = EThreadPriority::Idle;
-        CKernel kernel(platform, DispatchTable{});
+        CKernel kernel(platform, SDispatchTable{});
         qm::CINIFile config;
         if (c.priority)
             config.SetString("Kernel", "Priority", c.priority);
@@ -214,7 +214,7 @@ TEST(KernelInitTest, PriorityCodesReachThePlatform) {
     for (int code = 0; code <= 6; ++code) {
         CFakePlatform platform;
         platform.threadPriority = code == 3 ? EThreadPriority::Idle : EThreadPriority::Normal;
-        CKernel kernel(platform, DispatchTable{});
+        CKernel kernel(platform, SDispatchTable{});
         qm::CINIFile config;
         config.SetInt("Kernel", "Priority", code);
         EXPECT_TRUE(kernel.Init(config, qm::CINIFile(), ""));

@@ -8,9 +8,9 @@ bool Nop(CKernel&, uint32_t, uint32_t, uint32_t, uint32_t) {
     return false;
 }
 
-DispatchTable NopTable() {
-    DispatchTable table{};
-    table[255] = {&Nop, 0};
+SDispatchTable NopTable() {
+    SDispatchTable table{};
+    table.entries[255] = {&Nop, 0};
     return table;
 }
 

@@ -20,7 +20,7 @@ struct SFakeSurfaceOwner {
 class CDeviceMachine : public SFakeSurfaceOwner, public CTestMachine {
 public:
     CDeviceMachine()
-        : CTestMachine(DispatchTable{}, {0x00, 0x00}),
+        : CTestMachine(SDispatchTable{}, {0x00, 0x00}),
           screen(Builder().Add(std::make_unique<CScreen>(&surface, false))),
           keyboard(Builder().Add(std::make_unique<CKeyboard>())),
           mouse(Builder().Add(std::make_unique<CMouse>(platform))) {

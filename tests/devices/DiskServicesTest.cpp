@@ -69,7 +69,7 @@ protected:
     CFakePlatform platform;
     CMemory memory;
     CMachine machine;
-    CKernel kernel{platform, DispatchTable{}};
+    CKernel kernel{platform, SDispatchTable{}};
     CDiskServices services;
     std::vector<std::unique_ptr<CDisk>> disks;
 };

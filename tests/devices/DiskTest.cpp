@@ -49,7 +49,7 @@ protected:
 
 // A running machine whose kernel receives the slots' events.
 struct SEventMachine {
-    SEventMachine() : machine(DispatchTable{}, {0x00, 0xFF}) {}
+    SEventMachine() : machine(SDispatchTable{}, {0x00, 0xFF}) {}
 
     // The group, kind and slot of the oldest event, taken out of the queue.
     std::tuple<int, int, uint32_t> TakeEvent() {

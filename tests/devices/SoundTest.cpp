@@ -138,9 +138,9 @@ bool Sys(CKernel& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
 
 class SoundServicesTest : public ::testing::Test {
 protected:
-    static DispatchTable SysTable() {
-        DispatchTable table{};
-        table[109] = {&Sys, 0};
+    static SDispatchTable SysTable() {
+        SDispatchTable table{};
+        table.entries[109] = {&Sys, 0};
         return table;
     }
 

@@ -35,28 +35,28 @@ bool Move(CKernel& k, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
     return true;
 }
 
-DispatchTable RunTable() {
-    DispatchTable table = ControlTable();
-    table[kCodeMov8] = {&Move<uint8_t>, 0};
-    table[kCodeMov32] = {&Move<uint32_t>, 0};
-    table[kCodeJmp] = {[](CKernel& k, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
-                           uint32_t target;
-                           if (!k.GetOperandAddress(target, modeA, 0)) {
-                               k.MemoryError();
-                               return true;
-                           }
-                           k.SetIP(k.GetBASE() + target);
-                           return false;
-                       },
-                       0};
-    table[kCodeRecord] = {[](CKernel& k, uint32_t, uint32_t, uint32_t, uint32_t) {
-                              const uint8_t* r = k.GetMemory().GetRegisters();
-                              uint32_t value;
-                              std::memcpy(&value, r + 4, 4);
-                              recorded.push_back({r[0], r[1], r[2], value});
-                              return false;
-                          },
-                          0};
+SDispatchTable RunTable() {
+    SDispatchTable table = ControlTable();
+    table.entries[kCodeMov8] = {&Move<uint8_t>, 0};
+    table.entries[kCodeMov32] = {&Move<uint32_t>, 0};
+    table.entries[kCodeJmp] = {[](CKernel& k, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+                                   uint32_t target;
+                                   if (!k.GetOperandAddress(target, modeA, 0)) {
+                                       k.MemoryError();
+                                       return true;
+                                   }
+                                   k.SetIP(k.GetBASE() + target);
+                                   return false;
+                               },
+                               0};
+    table.entries[kCodeRecord] = {[](CKernel& k, uint32_t, uint32_t, uint32_t, uint32_t) {
+                                      const uint8_t* r = k.GetMemory().GetRegisters();
+                                      uint32_t value;
+                                      std::memcpy(&value, r + 4, 4);
+                                      recorded.push_back({r[0], r[1], r[2], value});
+                                      return false;
+                                  },
+                                  0};
     return table;
 }
 

@@ -3,7 +3,7 @@
 namespace {
 
 TEST(Dispatch, TableFollowsTheOpcodeMap) {
-    const DispatchTable& table = GetDispatchTable();
+    const DispatchEntries& table = GetDispatchTable().entries;
     const auto& map = GetOpcodeMap();
     uint32_t invalid = 0;
     for (size_t i = 0; i < kDispatchEntries; ++i) {
@@ -65,12 +65,12 @@ TEST(Dispatch, OutOfRangeParametersGiveNumberedInternalErrors) {
         {2, 77, 3, "Internal error [900]"},  {2, 82, 3, "Internal error [901]"},
     };
     for (const auto& c : cases) {
-        DispatchTable table = GetDispatchTable();
-        table[c.category * 256 + c.code].parameter = c.parameter;
+        DispatchEntries entries = GetDispatchTable().entries;
+        entries[c.category * 256 + c.code].parameter = c.parameter;
         CProgramBuilder program;
         program.Head(EncodeHead(c.category, 2, 2, 2), static_cast<uint8_t>(c.code));
         program.Value(kData).Value(kData).Value(kData);
-        CIsaRig rig(program, "64k", table);
+        CIsaRig rig(program, "64k", MakeDispatchTable(entries));
         EXPECT_TRUE(rig.Step());
         EXPECT_EQ(rig.StopMessage(), c.message) << c.category << " " << c.code;
         EXPECT_EQ(rig.IP(), 2u);

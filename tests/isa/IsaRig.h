@@ -21,7 +21,7 @@ inline constexpr uint32_t kIPAddress = kRegisterBlockAddress + kRegisterIP;
 class CIsaRig {
 public:
     explicit CIsaRig(const CProgramBuilder& program, const std::string& memorySize = "64k",
-                     const DispatchTable& table = GetDispatchTable())
+                     const SDispatchTable& table = GetDispatchTable())
         : machine(table, program.Bytes(), memorySize) {}
 
     // Executes one instruction; the handler's result.
