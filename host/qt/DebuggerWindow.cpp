@@ -2,9 +2,11 @@
 
 #include "core/Kernel.h"
 #include "core/Memory.h"
+#include "debug/EventText.h"
 #include "host/qt/QtText.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -21,6 +23,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -133,6 +136,9 @@ CDebuggerWindow::CDebuggerWindow(std::function<void()> wake, std::function<void(
     setCentralWidget(splitter);
 
     BuildActions();
+    liveRefresh = new QTimer(this);
+    liveRefresh->setInterval(kLiveRefreshMs);
+    connect(liveRefresh, &QTimer::timeout, this, &CDebuggerWindow::RefreshWhileRunning);
     status = new QLabel(this);
     status->setObjectName("debuggerStatus");
     statusBar()->addWidget(status, 1);
@@ -213,6 +219,13 @@ QWidget* CDebuggerWindow::BuildMemory() {
     connect(memoryAddress, &QLineEdit::returnPressed, this,
             [this] { ShowMemoryAt(memoryAddress->text()); });
     row->addWidget(memoryAddress);
+    auto* watch = new QAction("Watch Selected Bytes", page);
+    watch->setObjectName("actionWatchMemory");
+    watch->setToolTip("Pause right after an instruction changes the selected bytes");
+    connect(watch, &QAction::triggered, this, &CDebuggerWindow::WatchSelectedMemory);
+    auto* watchButton = new QPushButton("Watch", page);
+    connect(watchButton, &QPushButton::clicked, watch, &QAction::trigger);
+    row->addWidget(watchButton);
     layout->addLayout(row);
     QStringList headers{"Address"};
     for (int i = 0; i < 16; ++i)
@@ -226,6 +239,8 @@ QWidget* CDebuggerWindow::BuildMemory() {
     for (int i = 1; i <= 16; ++i)
         memory->setColumnWidth(i, 22);
     connect(memory, &QTableWidget::cellChanged, this, &CDebuggerWindow::EditMemory);
+    memory->addAction(watch);
+    memory->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(memory);
     return page;
 }
@@ -259,17 +274,49 @@ QWidget* CDebuggerWindow::BuildBreakpoints() {
     connect(remove, &QPushButton::clicked, this, &CDebuggerWindow::RemoveSelectedBreakpoint);
     row->addWidget(remove);
     layout->addLayout(row);
+
+    layout->addWidget(
+        new QLabel("Watchpoints: pause right after an instruction changes the bytes", page));
+    watchpoints = MakeTable(5, {"On", "#", "Address", "Bytes", "Where / hits"}, page);
+    watchpoints->setObjectName("watchpointView");
+    watchpoints->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    watchpoints->horizontalHeader()->setStretchLastSection(true);
+    connect(watchpoints, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (filling || !Attached() || item->column() != 0)
+            return;
+        const int id = watchpoints->item(item->row(), 1)->text().toInt();
+        debugger->EnableWatchpoint(id, item->checkState() == Qt::Checked);
+    });
+    layout->addWidget(watchpoints);
+    auto* watchRow = new QHBoxLayout;
+    watchpointField = new QLineEdit(page);
+    watchpointField->setObjectName("watchpointField");
+    watchpointField->setPlaceholderText("address or label[:bytes], e.g. count:4");
+    connect(watchpointField, &QLineEdit::returnPressed, this,
+            &CDebuggerWindow::AddWatchpointFromField);
+    watchRow->addWidget(watchpointField);
+    auto* addWatch = new QPushButton("Add", page);
+    connect(addWatch, &QPushButton::clicked, this, &CDebuggerWindow::AddWatchpointFromField);
+    watchRow->addWidget(addWatch);
+    auto* removeWatch = new QPushButton("Remove", page);
+    removeWatch->setObjectName("removeWatchpoint");
+    connect(removeWatch, &QPushButton::clicked, this, &CDebuggerWindow::RemoveSelectedWatchpoint);
+    watchRow->addWidget(removeWatch);
+    layout->addLayout(watchRow);
     return page;
 }
 
 // --- The machine -------------------------------------------------------------------------
 
 void CDebuggerWindow::AttachKernel(CKernel* kernel, const std::string& imagePath) {
-    // The breakpoints outlive a reset: the same program is likely to boot again.
+    // Breakpoints and watchpoints outlive a reset: the same program is likely to boot again.
     if (debugger) {
         keptBreakpoints.clear();
         for (const SBreakpoint& b : debugger->GetBreakpoints())
             keptBreakpoints.push_back({b.address, b.condition.GetText(), b.enabled});
+        keptWatchpoints.clear();
+        for (const SWatchpoint& w : debugger->GetWatchpoints())
+            keptWatchpoints.push_back({w.address, w.length, w.enabled});
     }
     debugger.reset();
     if (kernel) {
@@ -284,6 +331,11 @@ void CDebuggerWindow::AttachKernel(CKernel* kernel, const std::string& imagePath
             const int id = debugger->AddBreakpoint(b.address, b.condition, error);
             if (id != 0 && !b.enabled)
                 debugger->EnableBreakpoint(id, false);
+        }
+        for (const SKeptWatchpoint& w : keptWatchpoints) {
+            const int id = debugger->AddWatchpoint(w.address, w.length, error);
+            if (id != 0 && !w.enabled)
+                debugger->EnableWatchpoint(id, false);
         }
         std::memcpy(shownRegisters.data(), kernel->GetMemory().GetRegisters(),
                     shownRegisters.size());
@@ -463,8 +515,73 @@ void CDebuggerWindow::RemoveSelectedBreakpoint() {
     FillDisassembly();
 }
 
+void CDebuggerWindow::AddWatchpoint(uint32_t address, uint32_t length) {
+    std::string error;
+    if (!Attached() || debugger->AddWatchpoint(address, length, error) == 0) {
+        status->setText(HostTextToQString(error));
+        return;
+    }
+    FillWatchpoints();
+}
+
+void CDebuggerWindow::AddWatchpointFromField() {
+    if (!Attached())
+        return;
+    // WHERE[:BYTES]; an address or label has no colon of its own.
+    const std::string text = watchpointField->text().trimmed().toStdString();
+    const size_t colon = text.rfind(':');
+    const std::string where = text.substr(0, colon);
+    uint32_t address = 0;
+    uint32_t length = 1;
+    std::string error;
+    if (colon != std::string::npos) {
+        bool ok = false;
+        length = QString::fromStdString(text.substr(colon + 1)).trimmed().toUInt(&ok, 0);
+        if (!ok || length == 0) {
+            status->setText("not a byte count: " + QString::fromStdString(text.substr(colon + 1)));
+            return;
+        }
+    }
+    if (!debugger->ResolveAddress(where, address, error)) {
+        status->setText(HostTextToQString(error));
+        return;
+    }
+    watchpointField->clear();
+    AddWatchpoint(address, length);
+}
+
+void CDebuggerWindow::WatchSelectedMemory() {
+    if (!Attached())
+        return;
+    // From the first selected byte to the last (the current byte when none is selected).
+    std::vector<uint32_t> addresses;
+    const auto byteAt = [this](int row, int column) {
+        return memoryStart + static_cast<uint32_t>(row) * 16 + static_cast<uint32_t>(column - 1);
+    };
+    for (const QTableWidgetItem* item : memory->selectedItems())
+        if (item->column() >= 1 && item->column() <= 16)
+            addresses.push_back(byteAt(item->row(), item->column()));
+    if (addresses.empty() && memory->currentColumn() >= 1 && memory->currentColumn() <= 16)
+        addresses.push_back(byteAt(memory->currentRow(), memory->currentColumn()));
+    if (addresses.empty()) {
+        status->setText("Select the bytes to watch in the memory view");
+        return;
+    }
+    const auto [first, last] = std::minmax_element(addresses.begin(), addresses.end());
+    AddWatchpoint(*first, *last - *first + 1);
+}
+
+void CDebuggerWindow::RemoveSelectedWatchpoint() {
+    const int row = watchpoints->currentRow();
+    if (!Attached() || row < 0)
+        return;
+    debugger->RemoveWatchpoint(watchpoints->item(row, 1)->text().toInt());
+    FillWatchpoints();
+}
+
 void CDebuggerWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    liveRefresh->start();
     // The trace costs a check per instruction: kept only while someone looks.
     if (Attached() && !tracing)
         debugger->SetTraceLength(kTraceLength);
@@ -474,6 +591,7 @@ void CDebuggerWindow::showEvent(QShowEvent* event) {
 
 void CDebuggerWindow::hideEvent(QHideEvent* event) {
     QMainWindow::hideEvent(event);
+    liveRefresh->stop();
     if (Attached())
         debugger->SetTraceLength(0);
     tracing = false;
@@ -489,7 +607,19 @@ void CDebuggerWindow::Refresh() {
     FillStack();
     FillEvents();
     FillBreakpoints();
+    FillWatchpoints();
     FillTrace();
+}
+
+void CDebuggerWindow::RefreshWhileRunning() {
+    if (!Attached() || debugger->IsPaused() || !debugger->GetKernel().IsRunning())
+        return;
+    // A value being typed into a view is not overwritten.
+    const QWidget* focus = QApplication::focusWidget();
+    for (const QWidget* view : {static_cast<QWidget*>(registers), static_cast<QWidget*>(memory)})
+        if (focus && focus != view && view->isAncestorOf(focus))
+            return;
+    Refresh();
 }
 
 void CDebuggerWindow::ShowStopStatus() {
@@ -757,9 +887,15 @@ void CDebuggerWindow::FillEvents() {
     events->clear();
     if (!Attached())
         return;
-    const size_t count = debugger->GetKernel().GetEventCount();
-    events->addItem(count == 0 ? QString("No events wait.")
-                               : QString("%1 event(s) wait for GETEVENT.").arg(count));
+    const auto& queue = debugger->GetKernel().GetEvents();
+    events->addItem(
+        queue.empty() ? QString("No events wait.")
+                      : QString("%1 event(s) wait for GETEVENT, oldest first:").arg(queue.size()));
+    for (const CEvent& event : queue)
+        events->addItem(QString("  %1.%2  %3")
+                            .arg(event.GetGroup())
+                            .arg(event.GetKind())
+                            .arg(QString::fromStdString(DescribeEvent(event))));
 }
 
 void CDebuggerWindow::FillBreakpoints() {
@@ -782,6 +918,30 @@ void CDebuggerWindow::FillBreakpoints() {
             QString condition = QString::fromStdString(b.condition.GetText());
             condition += QString(condition.isEmpty() ? "%1 hits" : ", %1 hits").arg(b.hits);
             breakpoints->setItem(row, 4, Cell(condition));
+        }
+    }
+    filling = false;
+}
+
+void CDebuggerWindow::FillWatchpoints() {
+    filling = true;
+    watchpoints->setRowCount(0);
+    if (Attached()) {
+        const auto& list = debugger->GetWatchpoints();
+        watchpoints->setRowCount(static_cast<int>(list.size()));
+        for (size_t i = 0; i < list.size(); ++i) {
+            const SWatchpoint& w = list[i];
+            const int row = static_cast<int>(i);
+            QTableWidgetItem* on = Cell("");
+            on->setFlags(on->flags() | Qt::ItemIsUserCheckable);
+            on->setCheckState(w.enabled ? Qt::Checked : Qt::Unchecked);
+            watchpoints->setItem(row, 0, on);
+            watchpoints->setItem(row, 1, Cell(QString::number(w.id)));
+            watchpoints->setItem(row, 2, Cell(Hex32(w.address)));
+            watchpoints->setItem(row, 3, Cell(QString::number(w.length)));
+            const QString where = QString::fromStdString(debugger->DescribeAddress(w.address));
+            const QString hits = QString("%1 hits").arg(w.hits);
+            watchpoints->setItem(row, 4, Cell(where.isEmpty() ? hits : where + ", " + hits));
         }
     }
     filling = false;

@@ -1,6 +1,7 @@
 // The debugger window beside the screen: disassembly around IP with the breakpoints in its
-// margin, the registers, a memory view, the stack, the event queue, the breakpoint list,
-// the trace and the log of the program's messages. It drives the debugger core
+// margin, the registers, a memory view, the stack, the event queue, the breakpoint and
+// watchpoint lists, the trace and the log of the program's messages. While the program
+// runs, the views follow it a few times a second. It drives the debugger core
 // (debug/Debugger.h) that runs the current machine's slices; the main window hands it each
 // machine as it starts and every message the program sends.
 #pragma once
@@ -25,6 +26,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QTableWidget;
 class QTabWidget;
+class QTimer;
 
 class CDebuggerWindow : public QMainWindow {
     Q_OBJECT
@@ -38,6 +40,8 @@ public:
     static constexpr int kDisassemblyRows = 40;
     static constexpr int kRowsBeforeIp = 8;
     static constexpr uint32_t kMemoryRows = 16;
+    // How often the views follow a running program.
+    static constexpr int kLiveRefreshMs = 250;
 
     // `wake` asks the window's run loop for a turn (after a resume); `opener` shows this
     // window where it belongs (beside the screen).
@@ -75,12 +79,16 @@ public:
     void ToggleBreakpointAtCursor();
     // Shows the memory from an address, a label or an expression.
     void ShowMemoryAt(const QString& where);
+    // Watches the bytes selected in the memory view (the current one when none are).
+    void WatchSelectedMemory();
     // Everything again from the machine's state.
     void Refresh();
 
     QTableWidget* GetDisassemblyView() const { return disassembly; }
     QTableWidget* GetRegisterView() const { return registers; }
     QTableWidget* GetMemoryView() const { return memory; }
+    QTableWidget* GetWatchpointView() const { return watchpoints; }
+    QListWidget* GetEventView() const { return events; }
     QPlainTextEdit* GetLogView() const { return log; }
     // The address of a disassembly row (0 for a row past the end).
     uint32_t RowAddress(int row) const;
@@ -103,12 +111,17 @@ private:
     void FillStack();
     void FillEvents();
     void FillBreakpoints();
+    void FillWatchpoints();
     void FillTrace();
     void EditRegister(int row, int column);
     void EditMemory(int row, int column);
     void DisassemblyClicked(int row, int column);
     void AddBreakpointFromField();
     void RemoveSelectedBreakpoint();
+    void AddWatchpoint(uint32_t address, uint32_t length);
+    void AddWatchpointFromField();
+    void RemoveSelectedWatchpoint();
+    void RefreshWhileRunning();
     bool Attached() const { return debugger != nullptr; }
 
     std::function<void()> wake;
@@ -121,6 +134,12 @@ private:
         bool enabled;
     };
     std::vector<SKeptBreakpoint> keptBreakpoints;
+    struct SKeptWatchpoint {
+        uint32_t address;
+        uint32_t length;
+        bool enabled;
+    };
+    std::vector<SKeptWatchpoint> keptWatchpoints;
     FaultQuestion faultQuestion;
     bool tracing = false; // the trace is kept (while the window shows)
     bool filling = false; // the views are being filled: their changes are not the user's
@@ -139,6 +158,9 @@ private:
     QListWidget* events;
     QTableWidget* breakpoints;
     QLineEdit* breakpointField;
+    QTableWidget* watchpoints;
+    QLineEdit* watchpointField;
+    QTimer* liveRefresh;
     QListWidget* trace;
     QPlainTextEdit* log;
     QTabWidget* tabs;

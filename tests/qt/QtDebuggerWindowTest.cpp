@@ -1,6 +1,7 @@
 // The debugger window as a programmer drives it: symbols found beside the boot image, a
 // breakpoint set by a click in the margin, the run and step keys, a register edited in
-// place; the main window keeps sending the same keys to the program.
+// place; the main window keeps sending the same keys to the program. Watchpoints set from
+// the memory view and the list, the event queue listed, the views following the run.
 #include "WindowFixture.h"
 
 #include "host/qt/DebuggerWindow.h"
@@ -8,7 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QWindow>
 
@@ -54,6 +58,7 @@ class QtDebuggerWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void stepsBreaksAndEditsRegisters();
+    void watchesListsEventsAndFollowsTheRun();
 };
 
 void QtDebuggerWindowTest::stepsBreaksAndEditsRegisters() {
@@ -155,6 +160,88 @@ void QtDebuggerWindowTest::stepsBreaksAndEditsRegisters() {
     for (const auto& event : f.TakeEvents())
         sawF5 |= event.group == 2 && event.kind == 1 && event.dword4 == 0x74; // VK_F5
     QVERIFY(sawF5);
+}
+
+void QtDebuggerWindowTest::watchesListsEventsAndFollowsTheRun() {
+    CWindowFixture f(kCountingProgram);
+    CAssembler assembler;
+    QVERIFY(assembler.AssembleText("test.asm",
+                                   std::string(".include \"tarquil.inc\"\n") + kCountingProgram));
+    const uint32_t count = static_cast<uint32_t>(*assembler.GetSymbolFile().Find("count"));
+    const uint32_t loop = static_cast<uint32_t>(*assembler.GetSymbolFile().Find("loop"));
+    CDebuggerWindow& window = f.window->GetDebuggerWindow();
+    CDebugger* debugger = window.GetDebugger();
+    QVERIFY(debugger);
+    f.window->GetAction("actionDebugger")->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // While the program runs, the register view follows r24 without any stop.
+    QTableWidget* registers = window.GetRegisterView();
+    QCOMPARE(registers->item(6, 0)->text(), QString("r24"));
+    const QString r24 = registers->item(6, 1)->text();
+    QTRY_VERIFY(registers->item(6, 1)->text() != r24);
+    QVERIFY(!debugger->IsPaused());
+    window.ContinueOrPause();
+    QTRY_VERIFY(debugger->IsPaused());
+
+    // The queue as the program would take it, oldest first.
+    f.Kernel().PostKeyEvent(0, 0x41);
+    f.Kernel().PostCharEvent('A');
+    f.Kernel().PostMouseButtonEvent(EMouseButton::Right, EMouseAction::DoubleClick, 0x0002, 10, 20);
+    window.Refresh();
+    QListWidget* events = window.GetEventView();
+    QCOMPARE(events->count(), 4);
+    QCOMPARE(events->item(1)->text(), QString("  2.1  key down, virtual key 0x41"));
+    QCOMPARE(events->item(2)->text(), QString("  2.2  character 0x41 'A'"));
+    QCOMPARE(events->item(3)->text(),
+             QString("  3.2  mouse right double click at (10, 20), flags 0x0002"));
+
+    // The dword `count` selected in the memory view and watched: the run stops right after
+    // the INC that changed it, with that instruction's head.
+    window.ShowMemoryAt(QString("0x%1").arg(count, 0, 16));
+    QTableWidget* memory = window.GetMemoryView();
+    memory->clearSelection();
+    for (uint32_t address = count; address < count + 4; ++address)
+        memory
+            ->item(static_cast<int>((address - (count & ~15u)) / 16),
+                   static_cast<int>(address % 16) + 1)
+            ->setSelected(true);
+    window.findChild<QAction*>("actionWatchMemory")->trigger();
+    QCOMPARE(debugger->GetWatchpoints().size(), size_t{1});
+    QCOMPARE(debugger->GetWatchpoints()[0].address, count);
+    QCOMPARE(debugger->GetWatchpoints()[0].length, 4u);
+    window.ContinueOrPause();
+    QTRY_COMPARE(debugger->GetLastStop().kind, EDebugStop::Watch);
+    const uint32_t increment = loop + debugger->Disassemble(loop).instruction.length;
+    QCOMPARE(debugger->GetLastStop().address, increment);
+    QTableWidget* watchpoints = window.GetWatchpointView();
+    QCOMPARE(watchpoints->rowCount(), 1);
+    QVERIFY(watchpoints->item(0, 4)->text().endsWith("1 hits"));
+
+    // Switched off in its list, it lets the program count on; one typed into the field
+    // stops it again, and Remove takes that one away.
+    watchpoints->item(0, 0)->setCheckState(Qt::Unchecked);
+    QVERIFY(!debugger->GetWatchpoints()[0].enabled);
+    uint32_t counted = 0;
+    f.Kernel().GetMemory().ReadDword(count, counted, true);
+    window.ContinueOrPause();
+    QTRY_VERIFY(!debugger->IsPaused());
+    QTRY_VERIFY([&] {
+        uint32_t now = 0;
+        f.Kernel().GetMemory().ReadDword(count, now, true);
+        return now > counted + 10;
+    }());
+    auto* field = window.findChild<QLineEdit*>("watchpointField");
+    field->setText("0x" + QString::number(count, 16) + ":4");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(debugger->GetWatchpoints().size(), size_t{2});
+    QTRY_VERIFY(debugger->IsPaused());
+    QCOMPARE(debugger->GetLastStop().kind, EDebugStop::Watch);
+    QCOMPARE(debugger->GetLastStop().id, debugger->GetWatchpoints()[1].id);
+    watchpoints->setCurrentCell(1, 1);
+    window.findChild<QPushButton*>("removeWatchpoint")->click();
+    QCOMPARE(debugger->GetWatchpoints().size(), size_t{1});
+    QCOMPARE(watchpoints->rowCount(), 1);
 }
 
 QTEST_MAIN(QtDebuggerWindowTest)
