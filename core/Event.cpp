@@ -3,6 +3,7 @@
 #include "core/Memory.h"
 
 #include <bit>
+#include <cstring>
 
 CEvent CEvent::Activity(EActivity activity) {
     CEvent e(kEventSystem, kKindActivity);
@@ -89,4 +90,33 @@ bool CEvent::WriteRecord(CMemory& memory) const {
             ok = memory.WriteDword(RegisterAddress(kParamDword4 + 4 * i), dwords[i]);
     }
     return ok;
+}
+
+CEvent::SFields CEvent::GetFields() const {
+    SFields values;
+    values.group = group;
+    values.kind = kind;
+    values.fields = fields;
+    values.byte2 = byte2;
+    values.byte3 = byte3;
+    std::memcpy(values.dwords, dwords, sizeof dwords);
+    return values;
+}
+
+bool CEvent::FromFields(const SFields& values, CEvent& event) {
+    constexpr uint8_t kAllFields = kByte2 | kByte3 | kDword04 | kDword08 | kDword0C | kDword10;
+    if ((values.fields & ~kAllFields) != 0)
+        return false;
+    event = CEvent(values.group, values.kind);
+    event.fields = values.fields;
+    event.byte2 = values.byte2;
+    event.byte3 = values.byte3;
+    std::memcpy(event.dwords, values.dwords, sizeof event.dwords);
+    return true;
+}
+
+bool CEvent::operator==(const CEvent& other) const {
+    return group == other.group && kind == other.kind && fields == other.fields &&
+           byte2 == other.byte2 && byte3 == other.byte3 &&
+           std::memcmp(dwords, other.dwords, sizeof dwords) == 0;
 }

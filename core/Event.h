@@ -30,6 +30,20 @@ public:
     uint8_t GetGroup() const { return group; }
     uint8_t GetKind() const { return kind; }
 
+    // The event as plain values and back, for saved machine states and recordings.
+    struct SFields {
+        uint8_t group = 0;
+        uint8_t kind = 0;
+        uint8_t fields = 0;
+        uint8_t byte2 = 0;
+        uint8_t byte3 = 0;
+        uint32_t dwords[4] = {};
+    };
+    SFields GetFields() const;
+    // False for a field mask that names fields no record has.
+    static bool FromFields(const SFields& values, CEvent& event);
+    bool operator==(const CEvent& other) const;
+
 private:
     // Which payload fields a record writes.
     enum : uint8_t {

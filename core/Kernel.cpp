@@ -91,7 +91,9 @@ uint64_t CKernel::RunHandler(CKernel& kernel, uint32_t ip, uint32_t word, uint32
 
 bool CKernel::Step() {
     RefreshFastView();
+    executing = true;
     const uint64_t result = Execute(GetIP(), 1);
+    executing = false;
     SetIP(static_cast<uint32_t>(result));
     return (result & kSliceEnds) != 0;
 }
@@ -106,12 +108,14 @@ bool CKernel::RunSlice(std::string& message) {
         // outside it; the loop then takes that head itself (ExecuteNearEnd) and goes on.
         uint32_t ip = GetIP();
         uint32_t budget = kInstructionsPerSlice;
+        executing = true;
         while (budget > 0 && !ended) {
             const uint64_t result = Execute(ip, budget);
             ip = static_cast<uint32_t>(result);
             ended = (result & kSliceEnds) != 0;
             budget = BudgetOf(result);
         }
+        executing = false;
         SetIP(ip);
         instructionCount += kInstructionsPerSlice - budget;
     }
@@ -128,8 +132,11 @@ void CKernel::Fail(const std::string& message) {
 }
 
 void CKernel::PostEvent(const CEvent& event) {
-    if (running && events.size() < kEventQueueCapacity)
-        events.push_back(event);
+    if (!running || events.size() >= kEventQueueCapacity)
+        return;
+    events.push_back(event);
+    if (eventObserver && !executing)
+        eventObserver(event);
 }
 
 bool CKernel::TakeEvent() {

@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CKernel;
 class CPlatform;
@@ -301,6 +303,30 @@ public:
     // Queued only while running and while fewer than 1024 events wait.
     void PostEvent(const CEvent& event);
 
+    // --- Saved machine states and recordings -----------------------------------------------
+    // What the kernel holds beside the memory.
+    struct SState {
+        bool running = false;
+        std::string pendingMessage;
+        int32_t bootSlot = 0;
+        uint64_t instructionCount = 0;
+        std::vector<CEvent> events;
+        // The host's counter frequency, once asked (the clock service asks only once).
+        bool clockQueried = false;
+        uint64_t counterFrequency = 0;
+    };
+    SState SaveState() const;
+    // Takes over a saved state; the memory that holds the rest of it is attached already.
+    void RestoreState(const SState& state);
+    // Takes the memory from the machine without booting: a saved state follows.
+    void AttachWithoutBoot();
+    // Sees every event that the host posts between slices and the queue accepts. Events that
+    // instructions post are not shown: running the program again makes them again.
+    using EventObserver = std::function<void(const CEvent& event)>;
+    void SetEventObserver(EventObserver observer) { eventObserver = std::move(observer); }
+    // Whether instructions run at this moment (a host query now is the program's).
+    bool IsExecuting() const { return executing; }
+
     bool HasEvents() const { return !events.empty(); }
     size_t GetEventCount() const { return events.size(); }
     // The waiting events, oldest first (for a debugger's view of the queue).
@@ -457,6 +483,9 @@ private:
     bool faultHeadKnown = false;
     CMemory* memory = nullptr;
     std::deque<CEvent> events;
+    // True while instructions run (their events are not the host's).
+    bool executing = false;
+    EventObserver eventObserver;
     std::array<SSlot, kSlots> dispatchSlots;
     // What runs each head word (shared by the kernels made from one table); null for a table
     // without one.

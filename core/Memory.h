@@ -39,6 +39,10 @@ public:
 
     int32_t GetSize() const { return size; }
 
+    // Replaces data memory (`byteCount` bytes, its new size) and the register block with
+    // saved contents. False, and nothing changed, when the new buffer cannot be had.
+    bool Restore(const uint8_t* bytes, uint32_t byteCount, const uint8_t* registerBytes);
+
     // Single values. Reads may be absolute (instruction stream); writes are always relative.
     template <typename T>
     bool Read(uint32_t address, T& value, bool absolute) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 struct SOSVersion {
     uint32_t major = 0;
@@ -24,6 +25,15 @@ enum class EThreadPriority {
     TimeCritical
 };
 
+// Values of devices that depend on the host (see CPlatform::PassDeviceValue).
+enum class EDeviceValue : uint32_t { ScreenCellSize = 1, ScreenPixelScale, ScreenCapacity };
+
+// A host timer that runs, with the interval it was started with (after the host's clamping).
+struct SHostTimer {
+    uint32_t id = 0;
+    uint32_t intervalMs = 0;
+};
+
 class CPlatform {
 public:
     virtual ~CPlatform() = default;
@@ -32,6 +42,8 @@ public:
     // Starting an id that runs already restarts it with the new interval.
     virtual bool StartTimer(uint32_t id, uint32_t intervalMs) = 0;
     virtual bool StopTimer(uint32_t id) = 0;
+    // The timers running now, by identifier (saved machine states carry them).
+    virtual std::vector<SHostTimer> GetRunningTimers() const = 0;
 
     // Sounds a tone without blocking the machine.
     virtual void Beep(uint32_t frequency, uint32_t durationMs) = 0;
@@ -50,4 +62,12 @@ public:
     virtual void SetThreadPriority(EThreadPriority priority) = 0;
     // The wheel-scroll-lines setting; false when it cannot be read.
     virtual bool GetWheelScrollLines(uint32_t& lines) = 0;
+
+    // A value that a device worked out from the host's state and hands to the program (the
+    // screen's cell size, pixel scale and capacity follow the window). Hosts pass it on as it
+    // is; a host that records a session notes it, one that replays answers the recorded one.
+    virtual uint64_t PassDeviceValue(EDeviceValue kind, uint64_t value) {
+        (void)kind;
+        return value;
+    }
 };

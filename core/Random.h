@@ -5,5 +5,7 @@
 #include <cstdint>
 
 void SeedRandom(uint32_t seed);
+// The generator's state: seeding with it goes on with the same sequence.
+uint32_t GetRandomState();
 // Next number 0 .. 32767.
 int32_t NextRandom();

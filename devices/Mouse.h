@@ -29,6 +29,12 @@ public:
     uint32_t GetWheelLines() const { return wheelLines; }
     int32_t GetX() const { return x; }
     int32_t GetY() const { return y; }
+    // A saved machine state's position and wheel setting.
+    void RestoreState(int32_t savedX, int32_t savedY, uint32_t savedWheelLines) {
+        x = savedX;
+        y = savedY;
+        wheelLines = savedWheelLines;
+    }
 
     CServiceGroup& GetServiceGroup() { return services; }
 

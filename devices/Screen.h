@@ -29,6 +29,8 @@ struct STextCell {
 
 inline constexpr int32_t kMaxScreenSize = 10240;
 
+struct SScreenState;
+
 class CScreen : public CDevice {
 public:
     // `surface` may be null: a screen without a window draws nothing.
@@ -79,6 +81,12 @@ public:
     bool IsPictureValid() const { return bitmapValid; }
 
     CServiceGroup& GetServiceGroup() { return services; }
+
+    // Saved machine states (devices/ScreenState.h). Restoring builds the saved mode with the
+    // saved font; false when the state is inconsistent or the surface cannot show that mode
+    // (the screen then has no mode, as after a failed mode change).
+    void SaveState(SScreenState& state) const;
+    bool RestoreState(const SScreenState& state);
 
 private:
     void LoadFontSettings(const qm::CINIFile& userSettings);

@@ -4,17 +4,23 @@
 
 #include "core/Platform.h"
 
-#include <set>
+#include <map>
 
 class CFuzzPlatform : public CPlatform {
 public:
     bool StartTimer(uint32_t id, uint32_t intervalMs) override {
         if (intervalMs == 0)
             return false;
-        timers.insert(id);
+        timers[id] = intervalMs;
         return true;
     }
     bool StopTimer(uint32_t id) override { return timers.erase(id) > 0; }
+    std::vector<SHostTimer> GetRunningTimers() const override {
+        std::vector<SHostTimer> running;
+        for (const auto& [id, interval] : timers)
+            running.push_back({id, interval});
+        return running;
+    }
     void Beep(uint32_t, uint32_t) override {}
     bool GetPerformanceFrequency(uint64_t& frequency) override {
         frequency = 1000000;
@@ -35,7 +41,7 @@ public:
     }
 
     // The timers the program has running.
-    std::set<uint32_t> timers;
+    std::map<uint32_t, uint32_t> timers;
 
 private:
     uint64_t counter = 0;

@@ -14,12 +14,19 @@ constexpr uint64_t kNanosecondsPerMillisecond = 1000000;
 bool CHeadlessPlatform::StartTimer(uint32_t id, uint32_t intervalMs) {
     const uint32_t clamped = std::clamp(intervalMs, kMinimumTimerInterval, kMaximumTimerInterval);
     const uint64_t interval = uint64_t{clamped} * kNanosecondsPerMillisecond;
-    timers[id] = {interval, MonotonicNanoseconds() + interval};
+    timers[id] = {clamped, interval, MonotonicNanoseconds() + interval};
     return true;
 }
 
 bool CHeadlessPlatform::StopTimer(uint32_t id) {
     return timers.erase(id) > 0;
+}
+
+std::vector<SHostTimer> CHeadlessPlatform::GetRunningTimers() const {
+    std::vector<SHostTimer> running;
+    for (const auto& [id, timer] : timers)
+        running.push_back({id, timer.intervalMs});
+    return running;
 }
 
 void CHeadlessPlatform::Beep(uint32_t frequency, uint32_t durationMs) {

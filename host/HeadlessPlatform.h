@@ -27,6 +27,7 @@ public:
 
     bool StartTimer(uint32_t id, uint32_t intervalMs) override;
     bool StopTimer(uint32_t id) override;
+    std::vector<SHostTimer> GetRunningTimers() const override;
     void Beep(uint32_t frequency, uint32_t durationMs) override;
     bool GetPerformanceFrequency(uint64_t& frequency) override;
     uint64_t GetPerformanceCounter() override;
@@ -56,6 +57,7 @@ public:
 
 private:
     struct STimer {
+        uint32_t intervalMs;
         uint64_t intervalNs;
         uint64_t dueNs;
     };

@@ -35,3 +35,10 @@ int CHostTimers::GetInterval(uint32_t id) const {
     const auto found = timers.find(id);
     return found == timers.end() ? 0 : found->second->interval();
 }
+
+std::vector<uint32_t> CHostTimers::GetIds() const {
+    std::vector<uint32_t> ids;
+    for (const auto& entry : timers)
+        ids.push_back(entry.first);
+    return ids;
+}

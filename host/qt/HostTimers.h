@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -31,6 +32,8 @@ public:
     size_t GetCount() const { return timers.size(); }
     // The interval a running timer was started with (after clamping); 0 when none runs.
     int GetInterval(uint32_t id) const;
+    // The running identifiers in ascending order.
+    std::vector<uint32_t> GetIds() const;
 
 private:
     Sink onTimeout;

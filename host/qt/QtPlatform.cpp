@@ -19,6 +19,13 @@ bool CQtPlatform::StopTimer(uint32_t id) {
     return timers.Stop(id);
 }
 
+std::vector<SHostTimer> CQtPlatform::GetRunningTimers() const {
+    std::vector<SHostTimer> running;
+    for (const uint32_t id : timers.GetIds())
+        running.push_back({id, static_cast<uint32_t>(timers.GetInterval(id))});
+    return running;
+}
+
 void CQtPlatform::Beep(uint32_t frequency, uint32_t durationMs) {
     if (beepSink)
         beepSink(frequency, durationMs);

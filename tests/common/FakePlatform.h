@@ -15,6 +15,12 @@ public:
         return true;
     }
     bool StopTimer(uint32_t id) override { return timers.erase(id) > 0; }
+    std::vector<SHostTimer> GetRunningTimers() const override {
+        std::vector<SHostTimer> running;
+        for (const auto& [id, interval] : timers)
+            running.push_back({id, interval});
+        return running;
+    }
     void Beep(uint32_t frequency, uint32_t durationMs) override {
         beeps.push_back({frequency, durationMs});
     }
