@@ -55,6 +55,12 @@ std::vector<std::string> FindCommandLineProblems(const std::string& commandLine,
         const std::string option = qm::LowerCopy(token);
         if (option == "-noask" || option == "-disksempty")
             continue;
+        // The window program's own: the file a session is recorded into.
+        if (option == "-record") {
+            if (!qm::NextToken(commandLine, token, position))
+                break;
+            continue;
+        }
         if (option != "-disk" && option != "-boot") {
             problems.push_back(Quoted(token) + " is not understood" +
                                (token.starts_with("-") ? " (see --help)" : ""));
@@ -84,6 +90,21 @@ std::string WindowProgramUsage() {
            "  -disksempty    start with every slot empty, the remembered disks included\n"
            "  -boot N        boot from the first disk with a boot image from slot N on\n"
            "  -noask         exit without asking\n"
+           "  -record FILE   record the session into FILE (tarquil-run --replay runs it again)\n"
            "  --help         print this help and exit\n"
            "  --version      print the version and exit\n";
+}
+
+std::string GetRecordOption(const std::string& commandLine) {
+    std::string token;
+    size_t position = 0;
+    std::string file;
+    while (qm::NextToken(commandLine, token, position)) {
+        if (qm::LowerCopy(token) != "-record")
+            continue;
+        if (!qm::NextToken(commandLine, token, position))
+            break;
+        file = token;
+    }
+    return file;
 }

@@ -22,3 +22,7 @@ std::vector<std::string> FindCommandLineProblems(const std::string& commandLine,
 
 // The window program's usage text, several lines, each ended by a line break.
 std::string WindowProgramUsage();
+
+// The FILE of the last "-record FILE" option (the window program records its first machine
+// into it); empty when there is none.
+std::string GetRecordOption(const std::string& commandLine);

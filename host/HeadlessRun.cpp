@@ -121,6 +121,10 @@ std::string DescribeStop(const SHeadlessRunResult& result) {
         return "exit requested";
     case EStopReason::Paused:
         return "paused";
+    case EStopReason::Replayed:
+        return "replayed";
+    case EStopReason::Diverged:
+        return "diverged";
     }
     return {};
 }

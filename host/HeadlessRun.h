@@ -30,12 +30,22 @@ struct SHeadlessRunSettings {
 };
 
 // ExitRequested: a signal asked the program to close (host/ExitSignals.h). Paused: the
-// debugger of the settings paused the machine (at a breakpoint or a watchpoint).
-enum class EStopReason { MachineStopped, Idle, Steps, Timeout, ExitRequested, Paused };
+// debugger of the settings paused the machine (at a breakpoint or a watchpoint). Replayed: a
+// recording ran to its end; Diverged: the run stopped following it (host/Replay.h).
+enum class EStopReason {
+    MachineStopped,
+    Idle,
+    Steps,
+    Timeout,
+    ExitRequested,
+    Paused,
+    Replayed,
+    Diverged
+};
 
 struct SHeadlessRunResult {
     EStopReason reason = EStopReason::Idle;
-    std::string stopMessage; // the machine's own message when it stopped
+    std::string stopMessage; // the machine's own message when it stopped; why a replay diverged
     uint64_t instructions = 0;
     double seconds = 0.0;
     size_t keysDelivered = 0;

@@ -34,7 +34,13 @@ public:
     // True when the host should block until its next message before running again.
     bool ShouldWait() const { return waiting || !kernel; }
     // The host handled a message: the next turn runs a slice even for a waiting program.
-    void Wake() { waiting = false; }
+    void Wake() {
+        if (waiting && kernel && onResume)
+            onResume();
+        waiting = false;
+    }
+    // Told each time a waiting program is let run again (recordings note the moment).
+    void SetResumeObserver(std::function<void()> observer) { onResume = std::move(observer); }
 
     // Runs up to `maxSlices` slices while the program neither waits nor stopped. With an
     // instruction limit (0: none) the burst also ends after the slice that reaches it.
@@ -47,5 +53,6 @@ private:
     CKernel* kernel = nullptr;
     SliceRunner sliceRunner;
     bool waiting = false;
+    std::function<void()> onResume;
     std::string message; // reused between slices
 };

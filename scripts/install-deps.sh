@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libpng-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libpng-dev zlib1g-dev libzstd-dev
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libxcb1-dev libgif-dev
   desktop-file-utils shared-mime-info man-db
   libfluidsynth-dev libasound2-dev timgm6mb-soundfont

@@ -43,6 +43,12 @@ public:
     void RunTurn();
 
     uint64_t GetSliceCount() const { return slices; }
+    // Whether the program waits for a message (or there is no machine).
+    bool IsWaiting() const { return loop.ShouldWait(); }
+    // Told each time a waiting program is let run again.
+    void SetResumeObserver(std::function<void()> observer) {
+        loop.SetResumeObserver(std::move(observer));
+    }
 
 private:
     CRunLoop loop;

@@ -10,6 +10,7 @@
 #include "host/qt/DebuggerWindow.h"
 #include "host/qt/QtText.h"
 #include "host/qt/ScreenWidget.h"
+#include "support/ErrorStack.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -143,6 +144,16 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
     setWindowIcon(QIcon::fromTheme("tarquil", MakeIcon()));
     screenWidget = new CScreenWidget([this] { return GetMachine(); }, platform, runner, this);
     setCentralWidget(screenWidget);
+    runner.SetResumeObserver([this] { gate.NoteResume(); });
+    stateCommands =
+        new CStateCommands(this, gate, settingsDirectory,
+                           {[this] { return GetMachine(); }, [this] { return runner.IsWaiting(); },
+                            [this] {
+                                GetSurface().RequestFullPaint();
+                                screenWidget->update();
+                                runner.Wake();
+                            }});
+    recordPath = GetRecordOption(commandLine);
     BuildMenus();
     // Made after the menus: its keys are its own, the main window hands them to the program.
     debuggerWindow =
@@ -188,7 +199,7 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
     });
 
     SMachineEnvironment environment;
-    environment.platform = &platform;
+    environment.platform = &gate;
     environment.screenSurface = &screenWidget->GetSurface();
     environment.settingsDirectory = settingsDirectory;
     environment.commandLine = commandLine;
@@ -225,6 +236,8 @@ void CMainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     addAction(file, "&Reset", "actionReset", &CMainWindow::Reset)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    file->addSeparator();
+    stateCommands->AddActions(file);
     file->addSeparator();
     addAction(file, "E&xit", "actionExit", &CMainWindow::Exit);
     QMenu* settings = menuBar()->addMenu("&Settings");
@@ -345,6 +358,12 @@ void CMainWindow::StartMachine() {
     debuggerWindow->AttachKernel(machine ? machine->kernel : nullptr, image);
     runner.SetKernel(machine ? machine->kernel : nullptr);
     screenWidget->ApplyScaling();
+    gate.SetKernel(machine ? machine->kernel : nullptr);
+    // -record records the first machine only: the recording ends with it.
+    std::string problem;
+    if (machine && !recordPath.empty() && !stateCommands->StartRecording(recordPath, problem))
+        qm::ShowErrorText(problem + "\n");
+    recordPath.clear();
     GetSurface().RequestFullPaint();
     screenWidget->update();
     FollowScreenShape();
@@ -352,6 +371,11 @@ void CMainWindow::StartMachine() {
 }
 
 void CMainWindow::StopMachine() {
+    // A recording ends with its machine.
+    std::string problem;
+    if (!stateCommands->StopRecording(problem))
+        qm::ShowErrorText(problem + "\n");
+    gate.SetKernel(nullptr);
     runner.SetKernel(nullptr);
     debuggerWindow->AttachKernel(nullptr, {});
     // The timers belonged to the program that started them; the next machine starts fresh.

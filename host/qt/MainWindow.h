@@ -4,6 +4,7 @@
 #pragma once
 
 #include "abi/Events.h"
+#include "host/HostGate.h"
 #include "host/MachineAssembly.h"
 #include "host/qt/DisksDialog.h"
 #include "host/qt/HostTimers.h"
@@ -11,6 +12,7 @@
 #include "host/qt/QtPlatform.h"
 #include "host/qt/ScreenRecorder.h"
 #include "host/qt/ViewSettings.h"
+#include "host/qt/StateCommands.h"
 
 #include <QByteArray>
 #include <QFileSystemWatcher>
@@ -118,6 +120,7 @@ public:
     CQtScreenSurface& GetSurface();
     CMachineRunner& GetRunner() { return runner; }
     CQtPlatform& GetPlatform() { return platform; }
+    CStateCommands& GetStateCommands() { return *stateCommands; }
     CHostTimers& GetTimers() { return timers; }
     CDebuggerWindow& GetDebuggerWindow() { return *debuggerWindow; }
     bool IsAskingOnExit() const { return askOnExit; }
@@ -153,6 +156,8 @@ private:
 
     CHostTimers timers;
     CQtPlatform platform{timers};
+    // What the machine reads of the host passes here (recordings).
+    CHostGate gate{platform};
     CMachineRunner runner;
     CScreenWidget* screenWidget;
     CDebuggerWindow* debuggerWindow;
@@ -176,4 +181,7 @@ private:
     QByteArray watchedBootImage;
     QTimer reloadTimer;
     int reloadRetries = 0;
+    CStateCommands* stateCommands;
+    // -record FILE: the first machine is recorded from its start into FILE.
+    std::string recordPath;
 };

@@ -3,6 +3,7 @@
 #include "core/DiskSlot.h"
 #include "core/Machine.h"
 #include "host/MachineAssembly.h"
+#include "host/MachineState.h"
 #include "support/ErrorStack.h"
 #include "support/INIFile.h"
 
@@ -50,5 +51,43 @@ bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface
     environment.beforeBoot = [&options](CMachine& machine) {
         InsertImages(machine, options.images);
     };
+    return AssembleMachine(host, environment, machineConfig, userSettings);
+}
+
+namespace {
+
+// The slots whose flag is set, as a slot list ("0,3,5").
+std::string SlotsWhere(const std::vector<SDiskSlotState>& disks, bool SDiskSlotState::*flag) {
+    std::string list;
+    for (size_t slot = 0; slot < disks.size(); ++slot) {
+        if (disks[slot].*flag)
+            list += (list.empty() ? "" : ",") + std::to_string(slot);
+    }
+    return list;
+}
+
+} // namespace
+
+bool StartBuiltInMachineForState(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
+                                 MidiOutputFactory midiOutput, const SRunOptions& options,
+                                 const SMachineState& state) {
+    SRunOptions shaped = options;
+    shaped.images.clear();
+    shaped.memorySize = std::to_string(state.memory.size());
+    shaped.midi = options.midi || state.hasSound;
+    qm::CINIFile machineConfig;
+    const qm::CINIFile userSettings;
+    BuildBuiltInConfiguration(shaped, machineConfig);
+    machineConfig.SetInt("Disks", "Count", static_cast<int32_t>(state.disks.size()));
+    machineConfig.SetString("Disks", "Read-only",
+                            SlotsWhere(state.disks, &SDiskSlotState::readOnly));
+    machineConfig.SetString("Disks", "Remember",
+                            SlotsWhere(state.disks, &SDiskSlotState::remember));
+    SMachineEnvironment environment;
+    environment.platform = &platform;
+    environment.commandLine = options.machineCommandLine;
+    environment.screenSurface = &surface;
+    environment.midiOutput = std::move(midiOutput);
+    // The boot finds no disk and fails; the state then replaces everything it touched.
     return AssembleMachine(host, environment, machineConfig, userSettings);
 }

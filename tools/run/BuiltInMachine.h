@@ -13,6 +13,7 @@ class CINIFile;
 class CPlatform;
 class CScreenSurface;
 struct SHostMachine;
+struct SMachineState;
 
 // The built-in machine configuration as a document.
 void BuildBuiltInConfiguration(const SRunOptions& options, qm::CINIFile& machineConfig);
@@ -21,3 +22,10 @@ void BuildBuiltInConfiguration(const SRunOptions& options, qm::CINIFile& machine
 // then on the error stack and the devices built so far stay in `host`.
 bool StartBuiltInMachine(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
                          MidiOutputFactory midiOutput, const SRunOptions& options);
+
+// The built-in machine shaped after a saved state (its memory size, its slots with their
+// flags, sound when it had sound), without images, ready for ApplyMachineState. False when
+// it could not be started (reasons on the error stack).
+bool StartBuiltInMachineForState(SHostMachine& host, CPlatform& platform, CScreenSurface& surface,
+                                 MidiOutputFactory midiOutput, const SRunOptions& options,
+                                 const SMachineState& state);

@@ -10,13 +10,19 @@
 #include "host/HeadlessPlatform.h"
 #include "host/HeadlessRun.h"
 #include "host/HeadlessScreenSurface.h"
+#include "host/HostGate.h"
 #include "host/HostSystem.h"
 #include "host/MachineAssembly.h"
+#include "host/MachineState.h"
+#include "host/Recording.h"
+#include "host/Replay.h"
+#include "host/StateFile.h"
 #include "host/audio/HeadlessAudio.h"
 #include "support/ErrorStack.h"
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -77,10 +83,86 @@ int RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatfor
     return ExitCodeOf(result);
 }
 
+// Puts a started machine into the loaded state, if there is one; the warnings of loading go
+// to standard error.
+bool ApplyLoadedState(const std::optional<SMachineState>& state, CMachine& machine,
+                      CPlatform& platform) {
+    if (!state)
+        return true;
+    std::vector<std::string> warnings;
+    std::string error;
+    CheckStateImages(*state, warnings);
+    const bool applied = ApplyMachineState(machine, platform, *state, warnings, error);
+    for (const std::string& warning : warnings)
+        std::cerr << "tarquil-run: warning: " << warning << '\n';
+    if (!applied)
+        std::cerr << "tarquil-run: cannot load the state: " << error << '\n';
+    return applied;
+}
+
+// Writes the machine's state at the stop when asked to; false when that failed.
+bool SaveRequestedState(const SRunOptions& options, const CMachine& machine,
+                        const CPlatform& platform) {
+    if (options.saveStatePath.empty())
+        return true;
+    SMachineState state;
+    CaptureMachineState(machine, platform, state);
+    std::string error;
+    if (SaveStateFile(options.saveStatePath, state, error))
+        return true;
+    std::cerr << "tarquil-run: " << error << '\n';
+    return false;
+}
+
+// Runs a recording of the window program again on the built-in machine shaped after its
+// start state.
+int RunRecording(const SRunOptions& options, CHeadlessPlatform& platform,
+                 CHeadlessScreenSurface& surface, CHeadlessAudio& audio) {
+    SRecording recording;
+    std::optional<SMachineState> state;
+    std::string error;
+    if (LoadRecordingFile(options.replayPath, recording, error)) {
+        state.emplace();
+        if (!DecodeMachineState(recording.startState.data(), recording.startState.size(), *state,
+                                error))
+            error = "cannot load the recording \"" + options.replayPath +
+                    "\": its start state: " + error;
+        else
+            error.clear();
+    }
+    if (!error.empty()) {
+        std::cerr << "tarquil-run: " << error << '\n';
+        return kExitNoMachine;
+    }
+    CHostGate gate(platform);
+    gate.StartReplay(recording.items);
+    auto host = std::make_unique<SHostMachine>();
+    if (!StartBuiltInMachineForState(*host, gate, surface, audio.MidiOutputs(), options, *state) ||
+        !ApplyLoadedState(state, host->machine, gate)) {
+        qm::ShowErrors();
+        return kExitNoMachine;
+    }
+    audio.StartRun();
+    const SHeadlessRunResult result = RunReplay(
+        host->machine, gate, recording, RunSettings(options),
+        [](const std::string& message) { std::cout << "title: " << TitleText(message) << '\n'; });
+    if (result.reason == EStopReason::ExitRequested) {
+        std::cout.flush();
+        return kExitRan;
+    }
+    if (result.reason == EStopReason::Diverged)
+        std::cerr << "tarquil-run: the run left the recording " << result.stopMessage << '\n';
+    Report(options, host->machine, result);
+    std::cout.flush();
+    const bool saved = SaveRequestedState(options, host->machine, gate);
+    return result.reason == EStopReason::Diverged || !saved ? kExitNoMachine : ExitCodeOf(result);
+}
+
 // The machine of a settings directory, started and stopped as the window program starts
 // and stops its machine: a failed start is shown and still rewrites the user settings.
 int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& platform,
-                             CHeadlessScreenSurface& surface, CHeadlessAudio& audio) {
+                             CHeadlessScreenSurface& surface, CHeadlessAudio& audio,
+                             const std::optional<SMachineState>& state) {
     SMachineEnvironment environment;
     environment.platform = &platform;
     environment.settingsDirectory = SettingsDirectory(options.configDirectory);
@@ -90,7 +172,11 @@ int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& plat
     CMachineHost host(std::move(environment));
     if (!host.StartMachine())
         return kExitNoMachine;
-    const int exit = RunAndReport(options, *host.GetMachine(), platform, audio);
+    if (!ApplyLoadedState(state, *host.GetMachine(), platform))
+        return kExitNoMachine;
+    int exit = RunAndReport(options, *host.GetMachine(), platform, audio);
+    if (!SaveRequestedState(options, *host.GetMachine(), platform))
+        exit = kExitNoMachine;
     host.StopMachine();
     return exit;
 }
@@ -107,6 +193,16 @@ int main(int argc, char** argv) {
     // machine is stopped as at the end of a run (images closed, user settings written).
     if (!InstallExitSignalHandlers())
         std::cerr << "tarquil-run: cannot handle exit signals; they end the run at once\n";
+    // A loaded state brings the random generator's state with it.
+    std::optional<SMachineState> state;
+    if (!options.loadStatePath.empty()) {
+        std::string error;
+        state.emplace();
+        if (!LoadStateFile(options.loadStatePath, *state, error)) {
+            std::cerr << "tarquil-run: " << error << '\n';
+            return kExitNoMachine;
+        }
+    }
     SeedRandom(options.seed ? *options.seed : MonotonicTickCount());
     // The sound outlives the machine: notes still held at the stop get their note-off
     // before the recording ends.
@@ -121,15 +217,24 @@ int main(int argc, char** argv) {
         [&audio](uint32_t frequency, uint32_t durationMs) { audio.Beep(frequency, durationMs); });
     CHeadlessScreenSurface surface;
     int exit = kExitRan;
-    if (!options.configDirectory.empty()) {
-        exit = RunFromSettingsDirectory(options, platform, surface, audio);
+    if (!options.replayPath.empty()) {
+        exit = RunRecording(options, platform, surface, audio);
+    } else if (!options.configDirectory.empty()) {
+        exit = RunFromSettingsDirectory(options, platform, surface, audio, state);
     } else {
         auto host = std::make_unique<SHostMachine>();
-        if (!StartBuiltInMachine(*host, platform, surface, audio.MidiOutputs(), options)) {
+        const bool started =
+            state ? StartBuiltInMachineForState(*host, platform, surface, audio.MidiOutputs(),
+                                                options, *state) &&
+                        ApplyLoadedState(state, host->machine, platform)
+                  : StartBuiltInMachine(*host, platform, surface, audio.MidiOutputs(), options);
+        if (!started) {
             qm::ShowErrors();
             return kExitNoMachine;
         }
         exit = RunAndReport(options, host->machine, platform, audio);
+        if (!SaveRequestedState(options, host->machine, platform))
+            exit = kExitNoMachine;
         host.reset();
     }
     if (!audio.Finish(audioError))

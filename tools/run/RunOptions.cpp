@@ -115,6 +115,15 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
                        "Assemble the machine from Tarquil1.ini and Tarquil2.ini in DIR and rewrite "
                        "Tarquil2.ini at the stop (images then go in with -- -disk N FILE)");
 
+    app.add_option("--save-state", options.saveStatePath,
+                   "At the stop, write the machine's whole state to FILE");
+    auto* loadStateOption = app.add_option(
+        "--load-state", options.loadStatePath,
+        "Start from the state in FILE instead of booting (the slots get its images)");
+    auto* replayOption =
+        app.add_option("--replay", options.replayPath,
+                       "Run a recording of the window program again, as it was recorded");
+
     auto usageError = [&](const std::string& message) {
         errors << "tarquil-run: " << message << "\nRun with --help for more information.\n";
         exitCode = kExitUsage;
@@ -139,6 +148,27 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
         return usageError("images are not allowed with --config-dir; use -- -disk N FILE");
     if (options.images.size() > kMaxImages)
         return usageError("at most " + std::to_string(kMaxImages) + " images");
+    // A saved state or a recording brings its own images, random state and input.
+    for (auto* startOption : {loadStateOption, replayOption}) {
+        if (startOption->count() == 0)
+            continue;
+        const std::string name = startOption->get_name();
+        if ((startOption == loadStateOption ? options.loadStatePath : options.replayPath).empty())
+            return usageError(name + ": expected a file");
+        if (loadStateOption->count() > 0 && replayOption->count() > 0)
+            return usageError("--load-state and --replay cannot be combined");
+        if (!options.images.empty())
+            return usageError("images are not allowed with " + name +
+                              "; the slots get the images it names");
+        if (seedOption->count() > 0)
+            return usageError("--seed is not allowed with " + name +
+                              "; the random generator continues from it");
+    }
+    if (replayOption->count() > 0 && keysOption->count() > 0)
+        return usageError("--keys is not allowed with --replay; the recording holds the input");
+    if (replayOption->count() > 0 && !options.configDirectory.empty())
+        return usageError("--config-dir is not allowed with --replay; the recording's state "
+                          "shapes the machine");
     if (stepsOption->count() > 0 && !ParseUnsigned(stepsText, options.steps))
         return usageError("--steps: not a count of instructions: " + stepsText);
     if (keyEveryOption->count() > 0 && !ParseUnsigned(keyEveryText, options.keyEvery))

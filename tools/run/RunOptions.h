@@ -47,6 +47,11 @@ struct SRunOptions {
     std::vector<std::string> breaks;
     std::vector<std::string> watches;
     uint64_t traceLength = 0;
+    // Saved machine states: written at the stop; loaded instead of booting.
+    std::string saveStatePath;
+    std::string loadStatePath;
+    // A recording of the window program to run again.
+    std::string replayPath;
 };
 
 // At most this many images: one per disk slot.
