@@ -1,54 +1,23 @@
 #include "host/PackedFile.h"
 
 #include <zlib.h>
+#include <zstd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
-// deflate never makes data smaller than about 1/1032 of its size.
-constexpr uint64_t kMaxRatio = 1032;
-
-bool Inflate(const uint8_t* compressed, size_t count, std::vector<uint8_t>& payload) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
-        return false;
-    // zlib counts in 32 bits: sizes above 4 GiB go in steps of 1 GiB.
-    constexpr size_t kStep = size_t{1} << 30;
-    int result = Z_OK;
-    size_t inDone = 0;
-    size_t outDone = 0;
-    while (result == Z_OK) {
-        stream.next_in = const_cast<Bytef*>(compressed) + inDone;
-        stream.avail_in = static_cast<uInt>(std::min(count - inDone, kStep));
-        stream.next_out = payload.data() + outDone;
-        stream.avail_out = static_cast<uInt>(std::min(payload.size() - outDone, kStep));
-        const uInt inBefore = stream.avail_in;
-        const uInt outBefore = stream.avail_out;
-        result = inflate(&stream, Z_NO_FLUSH);
-        inDone += inBefore - stream.avail_in;
-        outDone += outBefore - stream.avail_out;
-    }
-    inflateEnd(&stream);
-    // The stream ends exactly with the file and fills exactly the declared size.
-    return result == Z_STREAM_END && inDone == count && outDone == payload.size();
-}
+// The fastest level: a machine's memory is mostly zeros and repeats, which even it packs
+// tightly, and memory that does not pack is stored as it is at once.
+constexpr int kCompressionLevel = 1;
 
 uint32_t Get32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-uint32_t Crc(const std::vector<uint8_t>& bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    constexpr size_t kStep = size_t{1} << 30;
-    for (size_t done = 0; done < bytes.size(); done += kStep)
-        crc = crc32(crc, bytes.data() + done,
-                    static_cast<uInt>(std::min(kStep, bytes.size() - done)));
-    return static_cast<uint32_t>(crc);
 }
 
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
@@ -56,30 +25,46 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
         out[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+uint32_t Crc(const uint8_t* bytes, size_t size) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    constexpr size_t kStep = size_t{1} << 30;
+    for (size_t done = 0; done < size; done += kStep)
+        crc = crc32(crc, bytes + done, static_cast<uInt>(std::min(kStep, size - done)));
+    return static_cast<uint32_t>(crc);
+}
+
+// The whole frame, which must fill exactly the declared size and end with the file.
+bool Decompress(const uint8_t* compressed, size_t count, uint8_t* out, size_t size) {
+    std::unique_ptr<ZSTD_DCtx, size_t (*)(ZSTD_DCtx*)> context(ZSTD_createDCtx(), &ZSTD_freeDCtx);
+    if (!context)
+        return false;
+    const size_t made = ZSTD_decompressDCtx(context.get(), out, size, compressed, count);
+    return !ZSTD_isError(made) && made == size;
+}
+
 } // namespace
 
 std::vector<uint8_t> PackFile(const char (&magic)[kPackedMagicSize + 1], uint32_t version,
                               const std::vector<uint8_t>& payload) {
-    uLongf room = compressBound(static_cast<uLong>(payload.size()));
-    std::vector<uint8_t> file(kPackedHeaderSize + room);
+    std::vector<uint8_t> file(kPackedHeaderSize + ZSTD_compressBound(payload.size()));
     std::memcpy(file.data(), magic, kPackedMagicSize);
     Put32(file, 16, version);
-    Put32(file, 20, Crc(payload));
+    Put32(file, 20, Crc(payload.data(), payload.size()));
     const uint64_t length = payload.size();
     Put32(file, 24, static_cast<uint32_t>(length));
     Put32(file, 28, static_cast<uint32_t>(length >> 32));
-    // The fastest level: a machine's memory is mostly zeros and repeats, which even it packs
-    // tightly, and saving must not keep the user waiting.
-    if (compress2(file.data() + kPackedHeaderSize, &room, payload.data(),
-                  static_cast<uLong>(payload.size()), Z_BEST_SPEED) != Z_OK)
+    const size_t packed =
+        ZSTD_compress(file.data() + kPackedHeaderSize, file.size() - kPackedHeaderSize,
+                      payload.data(), payload.size(), kCompressionLevel);
+    if (ZSTD_isError(packed))
         return {};
-    file.resize(kPackedHeaderSize + room);
+    file.resize(kPackedHeaderSize + packed);
     return file;
 }
 
 bool UnpackFile(const uint8_t* bytes, size_t count, const char (&magic)[kPackedMagicSize + 1],
-                uint32_t version, const char* kind, uint64_t maxPayload,
-                std::vector<uint8_t>& payload, std::string& error) {
+                uint32_t version, const char* kind, uint64_t maxPayload, SPayload& payload,
+                std::string& error) {
     if (count < kPackedMagicSize || std::memcmp(bytes, magic, kPackedMagicSize) != 0) {
         error = std::string("not ") + kind;
         return false;
@@ -96,21 +81,34 @@ bool UnpackFile(const uint8_t* bytes, size_t count, const char (&magic)[kPackedM
     }
     const uint32_t crc = Get32(bytes + 20);
     const uint64_t length = uint64_t{Get32(bytes + 24)} | uint64_t{Get32(bytes + 28)} << 32;
-    const size_t compressed = count - kPackedHeaderSize;
-    if (length > maxPayload || length > compressed * kMaxRatio + 64) {
-        error = "the file is damaged or cut off (its contents cannot be that large)";
+    const uint8_t* compressed = bytes + kPackedHeaderSize;
+    const size_t compressedSize = count - kPackedHeaderSize;
+    // The frame names its size too; both must agree before any memory is asked for.
+    const unsigned long long frameSize = ZSTD_getFrameContentSize(compressed, compressedSize);
+    if (length > maxPayload) {
+        error = "the file is damaged (its contents cannot be that large)";
         return false;
     }
-    std::vector<uint8_t> inflated(length);
-    if (!Inflate(bytes + kPackedHeaderSize, compressed, inflated)) {
+    if (frameSize != length) {
         error = "the file is damaged or cut off";
         return false;
     }
-    if (Crc(inflated) != crc) {
+    // Not cleared: the pages are taken as the decompressor writes them.
+    std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[std::max<uint64_t>(length, 1)]);
+    if (!out) {
+        error = "not enough memory for its contents";
+        return false;
+    }
+    if (!Decompress(compressed, compressedSize, out.get(), length)) {
+        error = "the file is damaged or cut off";
+        return false;
+    }
+    if (Crc(out.get(), length) != crc) {
         error = "the file is damaged (checksum mismatch)";
         return false;
     }
-    payload = std::move(inflated);
+    payload.bytes = std::move(out);
+    payload.size = length;
     return true;
 }
 

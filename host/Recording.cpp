@@ -79,11 +79,11 @@ std::vector<uint8_t> EncodeRecording(const SRecording& recording) {
 
 bool DecodeRecording(const uint8_t* bytes, size_t count, SRecording& recording,
                      std::string& error) {
-    std::vector<uint8_t> payload;
+    SPayload payload;
     if (!UnpackFile(bytes, count, kMagic, kRecordingFileVersion, "a Tarquil recording",
                     kMaxRecordingPayload, payload, error))
         return false;
-    CByteReader in(payload.data(), payload.size());
+    CByteReader in(payload.bytes.get(), payload.size);
     SRecording decoded;
     uint64_t stateSize = 0;
     uint64_t itemCount = 0;

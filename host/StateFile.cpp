@@ -308,8 +308,8 @@ bool GetSection(ESection section, CByteReader& in, SMachineState& state) {
 }
 
 // Every section once; sections of later versions that this one does not know are skipped.
-bool ParsePayload(const std::vector<uint8_t>& payload, SMachineState& state, std::string& error) {
-    CByteReader in(payload.data(), payload.size());
+bool ParsePayload(const SPayload& payload, SMachineState& state, std::string& error) {
+    CByteReader in(payload.bytes.get(), payload.size);
     bool seen[kSectionCount] = {};
     while (!in.AtEnd()) {
         char tag[4];
@@ -350,7 +350,7 @@ std::vector<uint8_t> EncodeMachineState(const SMachineState& state) {
 
 bool DecodeMachineState(const uint8_t* bytes, size_t count, SMachineState& decoded,
                         std::string& error, uint64_t maxPayload) {
-    std::vector<uint8_t> payload;
+    SPayload payload;
     if (!UnpackFile(bytes, count, kMagic, kStateFileVersion, "a Tarquil machine state", maxPayload,
                     payload, error))
         return false;
