@@ -11,8 +11,8 @@
 #include "host/qt/MachineRunner.h"
 #include "host/qt/QtPlatform.h"
 #include "host/qt/ScreenRecorder.h"
-#include "host/qt/ViewSettings.h"
 #include "host/qt/StateCommands.h"
+#include "host/qt/ViewSettings.h"
 
 #include <QByteArray>
 #include <QFileSystemWatcher>
