@@ -104,7 +104,8 @@ CEvent::SFields CEvent::GetFields() const {
 }
 
 bool CEvent::FromFields(const SFields& values, CEvent& event) {
-    constexpr uint8_t kAllFields = kByte2 | kByte3 | kDword04 | kDword08 | kDword0C | kDword10;
+    constexpr uint8_t kAllFields =
+        kHasByte2 | kHasByte3 | kHasDword4 | kHasDword8 | kHasDword12 | kHasDword16;
     if ((values.fields & ~kAllFields) != 0)
         return false;
     event = CEvent(values.group, values.kind);

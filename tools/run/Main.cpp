@@ -142,6 +142,11 @@ int RunRecording(const SRunOptions& options, CHeadlessPlatform& platform,
         qm::ShowErrors();
         return kExitNoMachine;
     }
+    // The symbols and the fault: line; a replay runs the kernel's own slices, so break and
+    // watch points do not stop it.
+    CRunDebugging debugging;
+    if (!debugging.Attach(options, *host->machine.kernel, std::cerr))
+        return kExitUsage;
     audio.StartRun();
     const SHeadlessRunResult result = RunReplay(
         host->machine, gate, recording, RunSettings(options),
@@ -152,7 +157,7 @@ int RunRecording(const SRunOptions& options, CHeadlessPlatform& platform,
     }
     if (result.reason == EStopReason::Diverged)
         std::cerr << "tarquil-run: the run left the recording " << result.stopMessage << '\n';
-    Report(options, host->machine, result);
+    Report(options, host->machine, result, debugging);
     std::cout.flush();
     const bool saved = SaveRequestedState(options, host->machine, gate);
     return result.reason == EStopReason::Diverged || !saved ? kExitNoMachine : ExitCodeOf(result);

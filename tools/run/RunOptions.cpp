@@ -169,6 +169,10 @@ bool ParseRunOptions(int argc, const char* const* argv, SRunOptions& options, in
     if (replayOption->count() > 0 && !options.configDirectory.empty())
         return usageError("--config-dir is not allowed with --replay; the recording's state "
                           "shapes the machine");
+    if (replayOption->count() > 0 &&
+        (!options.breaks.empty() || !options.watches.empty() || traceOption->count() > 0))
+        return usageError("--break, --watch and --trace are not allowed with --replay; the "
+                          "replay runs as the recorded session ran");
     if (stepsOption->count() > 0 && !ParseUnsigned(stepsText, options.steps))
         return usageError("--steps: not a count of instructions: " + stepsText);
     if (keyEveryOption->count() > 0 && !ParseUnsigned(keyEveryText, options.keyEvery))
