@@ -152,6 +152,10 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
                                 GetSurface().RequestFullPaint();
                                 screenWidget->update();
                                 runner.Wake();
+                            },
+                            [this](const std::function<void()>& dialog) {
+                                EndMenuSession();
+                                WhileHeld(dialog);
                             }});
     recordPath = GetRecordOption(commandLine);
     BuildMenus();

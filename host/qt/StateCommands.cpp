@@ -98,8 +98,12 @@ bool CStateCommands::LoadState(const std::string& path, std::string& problem) {
         return false;
     std::vector<std::string> changes;
     CheckStateImages(state, changes);
-    if (!changes.empty() &&
-        !confirm(QString::fromStdString(Lines(changes) + "\nLoad the state anyway?"))) {
+    bool accepted = true;
+    if (!changes.empty())
+        Held([&] {
+            accepted = confirm(QString::fromStdString(Lines(changes) + "\nLoad the state anyway?"));
+        });
+    if (!accepted) {
         problem.clear();
         return false;
     }
@@ -150,20 +154,36 @@ bool CStateCommands::StopRecording(std::string& problem) {
     return SaveRecordingFile(recordingPath, recording, problem);
 }
 
+void CStateCommands::Held(const std::function<void()>& dialog) {
+    if (hooks.held)
+        hooks.held(dialog);
+    else
+        dialog();
+}
+
 void CStateCommands::ShowProblem(const std::string& problem) {
     if (!problem.empty())
-        QMessageBox::warning(window, kErrorTitle, QString::fromStdString(problem));
+        Held([&] { QMessageBox::warning(window, kErrorTitle, QString::fromStdString(problem)); });
+}
+
+// The file is chosen while the window is held; the machine is saved, loaded or recorded once
+// the program runs again, so that what it is told about the window goes to the machine
+// it is then.
+QString CStateCommands::PickFile(bool save, const QString& title) {
+    QString path;
+    Held([&] { path = filePicker(save, title); });
+    return path;
 }
 
 void CStateCommands::SaveStateChosen() {
-    const QString path = filePicker(true, "Save state");
+    const QString path = PickFile(true, "Save state");
     std::string problem;
     if (!path.isEmpty() && !SaveState(path.toStdString(), problem))
         ShowProblem(problem);
 }
 
 void CStateCommands::LoadStateChosen() {
-    const QString path = filePicker(false, "Load state");
+    const QString path = PickFile(false, "Load state");
     std::string problem;
     if (path.isEmpty())
         return;
@@ -178,7 +198,7 @@ void CStateCommands::RecordToggled(bool on) {
         ShowProblem(problem);
         return;
     }
-    const QString path = filePicker(true, "Record session");
+    const QString path = PickFile(true, "Record session");
     if (path.isEmpty() || !StartRecording(path.toStdString(), problem)) {
         const QSignalBlocker quiet(recordAction);
         recordAction->setChecked(false);

@@ -30,6 +30,9 @@ public:
         std::function<bool()> programWaits;
         // A state was loaded: repaint, and let the program run.
         std::function<void()> loaded;
+        // Runs a dialog (a file dialog, a question, a message box) with the menu session
+        // over and the program told that the window is held. Empty: the dialog just runs.
+        std::function<void(const std::function<void()>& dialog)> held;
     };
 
     // Quick slot files go into `quickDirectory` (ending with a separator).
@@ -63,6 +66,8 @@ private:
     void QuickSave(int slot);
     void QuickLoad(int slot);
     void ShowProblem(const std::string& problem);
+    void Held(const std::function<void()>& dialog);
+    QString PickFile(bool save, const QString& title);
 
     QWidget* window;
     CHostGate& gate;
