@@ -134,9 +134,9 @@ void CKernel::Fail(const std::string& message) {
 void CKernel::PostEvent(const CEvent& event) {
     if (!running || events.size() >= kEventQueueCapacity)
         return;
+    if (eventObserver && !executing && !eventObserver(event))
+        return;
     events.push_back(event);
-    if (eventObserver && !executing)
-        eventObserver(event);
 }
 
 bool CKernel::TakeEvent() {

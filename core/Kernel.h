@@ -235,6 +235,7 @@ public:
     // own table, GetHeadTable); its entries find `context` in the view.
     void BeginSteppedSlice(const FastHandler* heads = nullptr, void* context = nullptr) {
         RefreshFastView();
+        executing = true;
         if (heads) {
             view.heads = heads;
             view.context = context;
@@ -254,6 +255,7 @@ public:
     bool EndSteppedSlice(uint32_t ip, uint32_t executed, bool ended, std::string& message) {
         view.heads = headTable.get();
         view.context = nullptr;
+        executing = false;
         SetIP(ip);
         instructionCount += executed;
         return EndSlice(ended, message);
@@ -320,9 +322,11 @@ public:
     void RestoreState(const SState& state);
     // Takes the memory from the machine without booting: a saved state follows.
     void AttachWithoutBoot();
-    // Sees every event that the host posts between slices and the queue accepts. Events that
-    // instructions post are not shown: running the program again makes them again.
-    using EventObserver = std::function<void(const CEvent& event)>;
+    // Sees every event that the host posts between slices and the queue would accept, and
+    // may hold it back (false: while a debugger runs the machine's past again, input comes
+    // from what was noted, not from the host). Events that instructions post are not shown:
+    // running the program again makes them again.
+    using EventObserver = std::function<bool(const CEvent& event)>;
     void SetEventObserver(EventObserver observer) { eventObserver = std::move(observer); }
     // Whether instructions run at this moment (a host query now is the program's).
     bool IsExecuting() const { return executing; }

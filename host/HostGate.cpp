@@ -42,14 +42,30 @@ void CHostGate::SetKernel(CKernel* current) {
     if (!kernel)
         return;
     kernel->SetEventObserver([this](const CEvent& event) {
-        if (mode != EMode::Recording)
-            return;
+        if (mode == EMode::Replaying)
+            return delivering;
         SRecordedItem item;
         item.type = SRecordedItem::EType::Event;
         item.stamp = Stamp();
         item.event = event;
-        recording.items.push_back(item);
+        Note(item);
+        return true;
     });
+}
+
+void CHostGate::Note(const SRecordedItem& item) {
+    if (mode == EMode::Recording)
+        recording.items.push_back(item);
+    if (journal && mode != EMode::Replaying)
+        journal(item);
+}
+
+void CHostGate::DeliverEvent(const CEvent& event) {
+    if (!kernel)
+        return;
+    delivering = true;
+    kernel->PostEvent(event);
+    delivering = false;
 }
 
 void CHostGate::StartRecording(std::vector<uint8_t> startState, bool programWaits) {
@@ -76,14 +92,29 @@ void CHostGate::NoteResume() {
     recording.items.push_back(item);
 }
 
-void CHostGate::StartReplay(const std::vector<SRecordedItem>& items) {
+void CHostGate::StartReplay(const std::vector<SRecordedItem>& items,
+                            const std::vector<SHostTimer>& timers) {
     values.clear();
     for (const SRecordedItem& item : items) {
         if (item.type == SRecordedItem::EType::Value)
             values.push_back(item);
     }
+    replayTimers.clear();
+    for (const SHostTimer& timer : timers)
+        replayTimers[timer.id] = timer.intervalMs;
     divergence.clear();
+    if (mode != EMode::Replaying)
+        modeBeforeReplay = mode;
     mode = EMode::Replaying;
+}
+
+void CHostGate::EndReplay() {
+    if (mode != EMode::Replaying)
+        return;
+    mode = modeBeforeReplay;
+    values.clear();
+    replayTimers.clear();
+    divergence.clear();
 }
 
 bool CHostGate::ProgramAsks() const {
@@ -117,14 +148,14 @@ void CHostGate::Read(EHostValue value, uint64_t argument, bool hasArgument, uint
         return;
     }
     live(a, b);
-    if (mode == EMode::Recording && ProgramAsks()) {
+    if ((mode == EMode::Recording || journal) && ProgramAsks()) {
         SRecordedItem item;
         item.type = SRecordedItem::EType::Value;
         item.stamp = Stamp();
         item.value = value;
         item.a = a;
         item.b = b;
-        recording.items.push_back(item);
+        Note(item);
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,10 +41,24 @@ public:
     // The run loop let a waiting program run again.
     void NoteResume();
 
+    // Receives everything a recording would note (the program's reads, the host's events),
+    // whether or not a recording runs; a debugger keeps the machine's recent past this way.
+    // Nothing is noted while replaying. Empty: none.
+    using JournalSink = std::function<void(const SRecordedItem& item)>;
+    void SetJournal(JournalSink sink) { journal = std::move(sink); }
+
     // --- Replaying ----------------------------------------------------------------------
-    // Answers the program's reads from the values of a recording from now on.
-    void StartReplay(const std::vector<SRecordedItem>& items);
+    // Answers the program's reads from the values of a recording from now on, and holds back
+    // the host's own events: only DeliverEvent's reach the queue. The timers that ran when the
+    // replayed part began keep the books of the timers.
+    void StartReplay(const std::vector<SRecordedItem>& items,
+                     const std::vector<SHostTimer>& timers = {});
     bool IsReplaying() const { return mode == EMode::Replaying; }
+    // Back to what the gate did before StartReplay (a debugger's run of the past has reached
+    // the present). The replayed timers' books are dropped.
+    void EndReplay();
+    // Posts a recorded event to the current kernel (replaying, the only way in).
+    void DeliverEvent(const CEvent& event);
     // A read that the recording did not have next: the run no longer repeats the recorded
     // one. The description says where.
     bool HasDiverged() const { return !divergence.empty(); }
@@ -70,6 +85,8 @@ private:
     // The program asks: true while instructions run.
     bool ProgramAsks() const;
     uint64_t Stamp() const;
+    // Notes an item in the recording and the journal, as far as they run.
+    void Note(const SRecordedItem& item);
     // One read of the program, as two numbers (see EHostValue). `live` asks the host for
     // them. Replaying, the recorded answer is taken instead; for reads with an argument
     // (a key, a timer) the recorded `a` must be the one asked about.
@@ -86,4 +103,7 @@ private:
     std::deque<SRecordedItem> values; // replaying: the reads still to come
     std::map<uint32_t, uint32_t> replayTimers;
     std::string divergence;
+    JournalSink journal;
+    EMode modeBeforeReplay = EMode::PassThrough;
+    bool delivering = false;
 };

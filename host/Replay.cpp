@@ -55,7 +55,7 @@ SHeadlessRunResult RunReplay(CMachine& machine, CHostGate& gate, const SRecordin
                 return diverged("the recording has input from instruction " +
                                 std::to_string(item.stamp) + " still to deliver");
             if (item.type == SRecordedItem::EType::Event)
-                kernel.PostEvent(item.event);
+                gate.DeliverEvent(item.event);
             else if (item.type == SRecordedItem::EType::Resume)
                 waiting = false;
         }
