@@ -285,6 +285,10 @@ inline uint64_t CDebugger::WatchWordsChanges() const {
 }
 
 void CDebugger::WatchpointHit(uint32_t head) {
+    Stop(EDebugStop::Watch, head, TakeWatchChanges(true));
+}
+
+int CDebugger::TakeWatchChanges(bool countHits) {
     watchWordsBound = false;
     int first = 0;
     for (SWatchpoint& watchpoint : watchpoints) {
@@ -293,11 +297,12 @@ void CDebugger::WatchpointHit(uint32_t head) {
             continue;
         // Every changed range takes its new bytes, so one write is reported once.
         std::memcpy(watchpoint.bytes.data(), watchpoint.live, watchpoint.length);
-        ++watchpoint.hits;
+        if (countHits)
+            ++watchpoint.hits;
         if (first == 0)
             first = watchpoint.id;
     }
-    Stop(EDebugStop::Watch, head, first);
+    return first;
 }
 
 // --- Run control -------------------------------------------------------------------------
@@ -364,14 +369,12 @@ bool CDebugger::RunSlice(std::string& message) {
     bool result;
     if (paused || !kernel.IsRunning())
         result = kernel.EndSlice(true, message);
-    else if (!NeedsChecks())
-        result = kernel.RunSlice(message);
+    else if (history && history->IsInPast() && !history->ReachPresent())
+        result = PastSlice(message);
     else {
-        uint32_t ip = kernel.GetIP();
-        uint32_t executed = 0;
-        const bool ended =
-            mode == EMode::Run ? CheckedSlice(ip, executed) : SteppedSlice(ip, executed);
-        result = kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
+        if (history)
+            history->BeforeSlice();
+        result = NeedsChecks() ? RunCheckedSlice(message) : kernel.RunSlice(message);
     }
     if (!kernel.IsRunning() && !faultReported) {
         faultReported = true;
@@ -383,6 +386,13 @@ bool CDebugger::RunSlice(std::string& message) {
             kernel.SetIP(head);
     }
     return result;
+}
+
+bool CDebugger::RunCheckedSlice(std::string& message) {
+    uint32_t ip = kernel.GetIP();
+    uint32_t executed = 0;
+    const bool ended = mode == EMode::Run ? CheckedSlice(ip, executed) : SteppedSlice(ip, executed);
+    return kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
 }
 
 // A slice that runs with breakpoints, watchpoints or the trace: the kernel's own chains,
@@ -397,7 +407,7 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
     skipArmed = skipBreakpointOnce;
     skipHead = ip;
     skipBreakpointOnce = false;
-    uint32_t budget = kInstructionsPerSlice;
+    uint32_t budget = sliceBudget;
     bool ended = false;
     while (budget > 0 && !ended) {
         if (ip >= chainLimit) {
@@ -417,7 +427,7 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
             break;
         }
     }
-    executed = kInstructionsPerSlice - budget;
+    executed = sliceBudget - budget;
     return ended || paused || !kernel.IsRunning();
 }
 
@@ -510,7 +520,7 @@ bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
     kernel.BeginSteppedSlice();
     BindWatchWords();
     const CMemory& memory = GetMemory();
-    while (executed < kInstructionsPerSlice) {
+    while (executed < sliceBudget) {
         if (skipBreakpointOnce) {
             skipBreakpointOnce = false;
         } else if (mode == EMode::RunTo && ip == runToAddress) {
@@ -593,8 +603,7 @@ bool CDebugger::WriteBytes(uint32_t address, const std::vector<uint8_t>& bytes) 
     if (!p)
         return false;
     std::memcpy(p, bytes.data(), bytes.size());
-    // A change made here is not the program's: watchpoints take it as seen.
-    RefreshWatchpoints();
+    HandChanged();
     return true;
 }
 
@@ -616,8 +625,16 @@ bool CDebugger::Assign(const std::string& place, const std::string& expression,
         error = "the place lies outside the machine's memory";
         return false;
     }
-    RefreshWatchpoints();
+    HandChanged();
     return true;
+}
+
+// A change made by hand is not the program's: watchpoints take it as seen, and the history
+// starts again here (running the past again would not make it).
+void CDebugger::HandChanged() {
+    RefreshWatchpoints();
+    if (history)
+        history->Restart();
 }
 
 // --- Disassembly and the call stack ------------------------------------------------------

@@ -9,21 +9,29 @@
 // slice exactly there and the instruction count stays exact. A paused machine runs nothing
 // and posts nothing: its slices only hand out pending messages.
 //
+// With a history (KeepHistory) the debugger also goes backwards: one instruction back, or
+// back to the last breakpoint or watchpoint hit; the machine is then in its past, and running
+// it forward repeats what it did (debug/MachineHistory.h).
+//
 // Addresses here are absolute (data memory from 0, the register block at 0x7FFFFC00); BASE
 // is never added. A boot image loads at 0 with BASE 0, so its labels are absolute.
 #pragma once
 
 #include "core/Kernel.h"
 #include "debug/DebugExpression.h"
+#include "debug/MachineHistory.h"
 #include "isa/OpcodeMap.h"
 #include "tools/asm/SymbolFile.h"
 #include "tools/dis/Disassembler.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class CHostGate;
+class CMachine;
 class CMemory;
 
 // Why the debugger paused the machine.
@@ -35,6 +43,7 @@ enum class EDebugStop {
     Step,     // a step, step over, step out or run-to finished (IP = address)
     Fault,    // the machine stopped with `message`; `address` is the failing instruction
     Finished, // the machine had already stopped (not by an instruction)
+    Oldest,   // going back found no hit: at the oldest instruction the history keeps
 };
 
 struct SDebugStopInfo {
@@ -139,6 +148,28 @@ public:
     bool TakeStop(SDebugStopInfo& stop);
     const SDebugStopInfo& GetLastStop() const { return lastStop; }
 
+    // --- Stepping back ----------------------------------------------------------------
+    // Keeps the machine's history from now on (snapshots in memory within the budget, and
+    // what the machine takes from its host through `gate`, the platform it was assembled
+    // with), so that it can go backwards.
+    // `interval`: instructions between snapshots (0: a few hundred thousand, more for a
+    // large memory).
+    void KeepHistory(CMachine& machine, CHostGate& gate,
+                     size_t budgetBytes = CMachineHistory::kDefaultBudget, uint64_t interval = 0);
+    void DropHistory();
+    bool HasHistory() const { return history != nullptr; }
+    SHistoryFigures GetHistoryFigures() const;
+    // Whether the machine is in its past (a step back took it there and it has not run up to
+    // where it was again).
+    bool IsInPast() const;
+    // A paused (or failed) machine goes back one instruction: the stop is a step, before the
+    // instruction that ran last. False with a reason (no history, running, the oldest point).
+    bool StepBack(std::string& error);
+    // Goes back to the last breakpoint or watchpoint hit before now (stopped there as when
+    // running forward; ignore counts do not apply), or to the oldest instruction the history
+    // keeps when there is none (EDebugStop::Oldest).
+    bool ReverseContinue(std::string& error);
+
     // --- The trace of the last instructions -------------------------------------------
     // How many instruction heads the trace keeps (0: none, and no trace is recorded).
     void SetTraceLength(size_t length);
@@ -181,8 +212,23 @@ private:
     // own count; more take the table that loops (kManyWatchWords).
     static constexpr int kFewWatchWords = 4;
     static constexpr int kManyWatchWords = -1;
+    // A breakpoint or watchpoint hit found while running the past again.
+    struct SPastHit {
+        uint64_t count = 0; // the instruction count where the machine stops for it
+        EDebugStop kind = EDebugStop::Break;
+        uint32_t address = 0;
+        int id = 0;
+    };
 
     void Resume(EMode next);
+    bool RunCheckedSlice(std::string& message);
+    bool PastSlice(std::string& message);
+    bool CanGoBack(std::string& error) const;
+    void Land(uint64_t target);
+    void ReplayTo(uint64_t target, std::vector<SPastHit>* hits);
+    int BreakpointAt(uint32_t ip) const;
+    int TakeWatchChanges(bool countHits);
+    void HandChanged();
     bool NeedsChecks() const;
     bool CheckedSlice(uint32_t& ip, uint32_t& executed);
     bool SteppedSlice(uint32_t& ip, uint32_t& executed);
@@ -245,6 +291,10 @@ private:
 
     SDebugStopInfo lastStop;
     bool stopPending = false;
+
+    std::unique_ptr<CMachineHistory> history;
+    // Instructions a checked slice may run (fewer in the past, up to the next noted event).
+    uint32_t sliceBudget = kInstructionsPerSlice;
 
     // The heads of the last instructions run while checking, in a ring of a power of two
     // entries: traceNext counts them, traceLength of them are the trace.

@@ -41,15 +41,6 @@ SDiskSlotState CaptureSlot(const CDiskSlot& slot) {
     return saved;
 }
 
-// The data area's position as saved. Seek takes positions inside the area only; the end of
-// the area is reached by reading its last byte.
-bool RestorePosition(CDiskSlot& slot, uint32_t position, uint32_t dataSize) {
-    if (position < dataSize)
-        return slot.Seek(position);
-    uint8_t last = 0;
-    return position == dataSize && dataSize > 0 && slot.Seek(dataSize - 1) && slot.Read(&last, 1);
-}
-
 void RestoreSlot(CDiskSlot& slot, uint32_t number, const SDiskSlotState& saved,
                  std::vector<std::string>& warnings) {
     const std::string where = "slot " + std::to_string(number) + ": ";
@@ -65,8 +56,7 @@ void RestoreSlot(CDiskSlot& slot, uint32_t number, const SDiskSlotState& saved,
                            "; the slot stays empty");
         return;
     }
-    uint32_t dataSize = 0;
-    if (!slot.GetSize(dataSize) || !RestorePosition(slot, saved.position, dataSize))
+    if (!RestoreSlotPosition(slot, saved.position))
         warnings.push_back(where + "cannot restore the position in \"" + saved.path + "\"");
 }
 
@@ -89,6 +79,17 @@ void SilenceSound(CSound& sound) {
 }
 
 } // namespace
+
+// Seek takes positions inside the data area only; its end is reached by reading its last byte.
+bool RestoreSlotPosition(CDiskSlot& slot, uint32_t position) {
+    uint32_t dataSize = 0;
+    if (!slot.GetSize(dataSize))
+        return false;
+    if (position < dataSize)
+        return slot.Seek(position);
+    uint8_t last = 0;
+    return position == dataSize && dataSize > 0 && slot.Seek(dataSize - 1) && slot.Read(&last, 1);
+}
 
 bool ChecksumFile(const std::string& path, uint64_t& fileSize, uint32_t& checksum) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);

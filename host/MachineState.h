@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class CDiskSlot;
 class CMachine;
 
 struct SDiskSlotState {
@@ -49,6 +50,9 @@ bool ChecksumFile(const std::string& path, uint64_t& fileSize, uint32_t& checksu
 // The images of a state that exist but are no longer what they were when it was saved (their
 // size or checksum differ), one message each. The host asks or warns before loading.
 void CheckStateImages(const SMachineState& state, std::vector<std::string>& changes);
+
+// Puts a slot's image at a position of its data area as Tell gave it (its end included).
+bool RestoreSlotPosition(CDiskSlot& slot, uint32_t position);
 
 // Puts a complete machine into a saved state. The memory is replaced first, and when that
 // fails (`error` says why) nothing has changed. Then the slots get the saved images (an image
