@@ -46,6 +46,8 @@ const char* const kHelp =
     "  next                        the same, but a CALL runs until it returned (n)\n"
     "  finish                      run until the current call returned\n"
     "  until WHERE                 run until IP reaches WHERE\n"
+    "  reverse-step                go back one instruction (rs)\n"
+    "  reverse-continue            go back to the last breakpoint or watchpoint hit (rc)\n"
     "  regs                        the registers\n"
     "  x WHERE LEN                 LEN bytes of memory in hex and text\n"
     "  disas [WHERE] [N]           N instructions (default 8) from WHERE (default IP)\n"
@@ -108,6 +110,10 @@ bool CDebugConsole::Execute(const std::string& text) {
         Resume("finish", words);
     else if (command == "until")
         Resume("until", words);
+    else if (command == "reverse-step" || command == "rs")
+        GoBack(false);
+    else if (command == "reverse-continue" || command == "rc")
+        GoBack(true);
     else if (command == "regs" || command == "registers")
         Registers();
     else if (command == "x")
@@ -247,6 +253,17 @@ void CDebugConsole::Info() {
     for (const SWatchpoint& w : debugger.GetWatchpoints())
         out << "watchpoint " << w.id << " at " << Hex8(w.address) << ", " << w.length << " bytes"
             << (w.enabled ? "" : " disabled") << ", hit " << w.hits << "\n";
+    if (debugger.HasHistory()) {
+        const SHistoryFigures history = debugger.GetHistoryFigures();
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "history: back to instruction %llu, %zu snapshots, %.1f of %.0f MB%s\n",
+                      static_cast<unsigned long long>(history.oldestCount), history.snapshots,
+                      static_cast<double>(history.bytes) / (1 << 20),
+                      static_cast<double>(history.budget) / (1 << 20),
+                      debugger.IsInPast() ? ", in the past" : "");
+        out << text;
+    }
 }
 
 void CDebugConsole::Resume(const std::string& how, const Words& words) {
@@ -269,6 +286,15 @@ void CDebugConsole::Resume(const std::string& how, const Words& words) {
         debugger.Continue();
     }
     ReportStop(run());
+}
+
+void CDebugConsole::GoBack(bool toHit) {
+    std::string error;
+    if (!(toHit ? debugger.ReverseContinue(error) : debugger.StepBack(error))) {
+        Error(error);
+        return;
+    }
+    ReportStop({});
 }
 
 void CDebugConsole::ReportStop(const std::string& ended) {
@@ -298,6 +324,10 @@ void CDebugConsole::ReportStop(const std::string& ended) {
         }
         break;
     }
+    case EDebugStop::Oldest:
+        out << "oldest: no hit before; the history reaches back to instruction "
+            << debugger.GetKernel().GetInstructionCount() << "\n";
+        break;
     case EDebugStop::Fault:
     case EDebugStop::Finished: {
         const SDebugLine line = debugger.Disassemble(stop.address);

@@ -44,6 +44,7 @@ private:
     void Trace(const Words& words);
     void Info();
     void ReportStop(const std::string& ended);
+    void GoBack(bool toHit);
 
     bool Address(const std::string& where, uint32_t& address);
     bool Count(const std::string& text, uint64_t& count);

@@ -10,6 +10,7 @@
 #include "host/HeadlessPlatform.h"
 #include "host/HeadlessRun.h"
 #include "host/HeadlessScreenSurface.h"
+#include "host/HostGate.h"
 #include "host/HostSystem.h"
 #include "host/MachineAssembly.h"
 #include "support/ErrorStack.h"
@@ -26,6 +27,7 @@ struct SConsoleOptions {
     std::string symbolsPath;
     double runSeconds = 10.0;
     size_t traceLength = CDebugger::kDefaultTraceLength;
+    size_t historyMegabytes = CMachineHistory::kDefaultBudget >> 20;
 };
 
 // What ended a run that the debugger did not pause, in words.
@@ -46,9 +48,11 @@ std::string DescribeEnd(const SHeadlessRunResult& result) {
 
 int main(int argc, char** argv) {
     SConsoleOptions options;
-    CLI::App app{"Debugs Tarquil disk images: reads commands (break, watch, run, step, next, "
-                 "finish, regs, x, disas, set, print, bt, trace, quit; help lists them) from "
-                 "standard input."};
+    CLI::App app{
+        "Debugs Tarquil disk images: reads commands (break, watch, run, step, next, "
+        "finish, reverse-step, reverse-continue, regs, x, disas, set, print, bt, trace, quit; "
+        "help lists them) from "
+        "standard input."};
     app.add_option("images", options.machine.images, "Disk images for slots 0, 1, 2, ...")
         ->required();
     app.add_option("--symbols", options.symbolsPath,
@@ -59,19 +63,27 @@ int main(int argc, char** argv) {
                    "Seconds a run may take before the debugger pauses it (default 10)");
     app.add_option("--trace", options.traceLength,
                    "Instructions the trace keeps (default 256; 0: no trace, faster runs)");
+    app.add_option("--history", options.historyMegabytes,
+                   "Megabytes the history for reverse-step and reverse-continue may take "
+                   "(default 256; 0: no history, no going back)");
     CLI11_PARSE(app, argc, argv);
 
     SeedRandom(options.machine.seed ? *options.machine.seed : MonotonicTickCount());
     CHeadlessPlatform platform;
+    // What the program reads of the host passes the gate: the history notes it.
+    CHostGate gate(platform);
     CHeadlessScreenSurface surface;
     auto host = std::make_unique<SHostMachine>();
-    if (!StartBuiltInMachine(*host, platform, surface, {}, options.machine)) {
+    if (!StartBuiltInMachine(*host, gate, surface, {}, options.machine)) {
         qm::ShowErrors();
         return 1;
     }
     CMachine& machine = host->machine;
+    gate.SetKernel(machine.kernel);
     CDebugger debugger(*machine.kernel);
     debugger.SetTraceLength(options.traceLength);
+    if (options.historyMegabytes > 0)
+        debugger.KeepHistory(machine, gate, options.historyMegabytes << 20);
 
     std::string path = options.symbolsPath;
     if (path.empty()) {
