@@ -167,6 +167,10 @@ void CDebuggerWindow::BuildActions() {
     add("Step Over", "actionStepOver", QKeySequence(Qt::Key_F10), &CDebuggerWindow::StepOver);
     add("Step Out", "actionStepOut", QKeySequence(Qt::SHIFT | Qt::Key_F11),
         &CDebuggerWindow::StepOut);
+    add("Step Back", "actionStepBack", QKeySequence(Qt::SHIFT | Qt::Key_F10),
+        &CDebuggerWindow::StepBack);
+    add("Reverse Continue", "actionReverseContinue", QKeySequence(Qt::SHIFT | Qt::Key_F5),
+        &CDebuggerWindow::ReverseContinue);
     add("Toggle Breakpoint", "actionToggleBreakpoint", QKeySequence(Qt::Key_F9),
         &CDebuggerWindow::ToggleBreakpointAtCursor);
     bar->addSeparator();
@@ -340,8 +344,15 @@ void CDebuggerWindow::AttachKernel(CKernel* kernel, const std::string& imagePath
         std::memcpy(shownRegisters.data(), kernel->GetMemory().GetRegisters(),
                     shownRegisters.size());
         previousRegisters = shownRegisters;
+        KeepHistoryWhileShown();
     }
     Refresh();
+}
+
+void CDebuggerWindow::KeepHistoryWhileShown() {
+    CMachine* machine = Attached() ? debugger->GetKernel().GetMachine() : nullptr;
+    if (gate && machine && isVisible() && !debugger->HasHistory())
+        debugger->KeepHistory(*machine, *gate);
 }
 
 bool CDebuggerWindow::RunSlice(std::string& message) {
@@ -466,6 +477,24 @@ void CDebuggerWindow::StepOut() {
         Resume(&CDebugger::StepOut);
 }
 
+void CDebuggerWindow::StepBack() {
+    GoBack(&CDebugger::StepBack);
+}
+
+void CDebuggerWindow::ReverseContinue() {
+    GoBack(&CDebugger::ReverseContinue);
+}
+
+void CDebuggerWindow::GoBack(bool (CDebugger::*command)(std::string& error)) {
+    if (!Attached())
+        return;
+    std::string error;
+    if ((debugger.get()->*command)(error))
+        AfterTurn();
+    else
+        status->setText(HostTextToQString(error));
+}
+
 void CDebuggerWindow::ToggleBreakpointAtCursor() {
     if (!Attached())
         return;
@@ -586,6 +615,7 @@ void CDebuggerWindow::showEvent(QShowEvent* event) {
     if (Attached() && !tracing)
         debugger->SetTraceLength(kTraceLength);
     tracing = true;
+    KeepHistoryWhileShown();
     Refresh();
 }
 
@@ -648,7 +678,10 @@ void CDebuggerWindow::ShowStopStatus() {
         text = "Stopped: " + MachineToQString(stop.message);
         break;
     case EDebugStop::Step:
-        text = "Stepped";
+        text = debugger->IsInPast() ? "Stepped (in the past)" : "Stepped";
+        break;
+    case EDebugStop::Oldest:
+        text = "No hit before; the oldest instruction kept";
         break;
     default:
         text = "Paused";

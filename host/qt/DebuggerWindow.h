@@ -76,6 +76,11 @@ public:
     void StepInto();
     void StepOver();
     void StepOut();
+    // Back one instruction, or to the last breakpoint or watchpoint hit. The history that
+    // makes them possible is kept from the moment this window shows for a machine.
+    void StepBack();
+    void ReverseContinue();
+    void SetHostGate(CHostGate* hostGate) { gate = hostGate; }
     void ToggleBreakpointAtCursor();
     // Shows the memory from an address, a label or an expression.
     void ShowMemoryAt(const QString& where);
@@ -104,6 +109,8 @@ private:
     QWidget* BuildMemory();
     QWidget* BuildBreakpoints();
     void Resume(void (CDebugger::*command)());
+    void GoBack(bool (CDebugger::*command)(std::string& error));
+    void KeepHistoryWhileShown();
     void ShowStopStatus();
     void FillDisassembly();
     void FillRegisters();
@@ -127,6 +134,7 @@ private:
     std::function<void()> wake;
     std::function<void()> opener;
     std::unique_ptr<CDebugger> debugger;
+    CHostGate* gate = nullptr;
     // The breakpoints of the machine before, for the next one.
     struct SKeptBreakpoint {
         uint32_t address;

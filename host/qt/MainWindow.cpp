@@ -162,6 +162,7 @@ CMainWindow::CMainWindow(const std::string& settingsDirectory, const std::string
     // Made after the menus: its keys are its own, the main window hands them to the program.
     debuggerWindow =
         new CDebuggerWindow([this] { runner.Wake(); }, [this] { ShowDebugger(); }, this);
+    debuggerWindow->SetHostGate(&gate);
     runner.SetSliceRunner(
         [this](std::string& message) { return debuggerWindow->RunSlice(message); });
     // The client area of an 80 x 25 screen in the default font.
