@@ -11,8 +11,9 @@
 #include "bench/BenchMachine.h"
 #include "core/Kernel.h"
 #include "core/Memory.h"
-#include "devices/HeadlessScreenSurface.h"
+#include "debug/Debugger.h"
 #include "host/HeadlessPlatform.h"
+#include "host/HeadlessScreenSurface.h"
 #include "host/HostGate.h"
 #include "host/MachineAssembly.h"
 #include "host/MachineState.h"
@@ -167,6 +168,63 @@ bool RecordingFigures(const std::string& images, int repetitions) {
     return true;
 }
 
+// Stepping back after a long run: the loop program runs `rounds` rounds (4 instructions each)
+// under a debugger that keeps its history, then waits; the debugger goes back one
+// instruction at a time, then back to the previous pass of a breakpoint in the loop and to
+// the last change of the loop's counter. Each answer's time is the wall clock of that one call.
+bool StepBackFigures(const std::string& images, uint32_t rounds) {
+    CHeadlessPlatform platform;
+    CHostGate gate(platform);
+    SMachine machine;
+    if (!machine.Start(gate, "2m", images + "/loop.disk")) {
+        std::cerr << "cannot start the loop program\n";
+        return false;
+    }
+    CMachine& whole = machine.host.machine;
+    CKernel& kernel = *whole.kernel;
+    whole.memory->WriteDword(bench::kParameterAddress, rounds);
+    gate.SetKernel(&kernel);
+    CDebugger debugger(kernel);
+    debugger.SetTraceLength(0);
+    debugger.KeepHistory(whole, gate);
+    std::string message;
+    const auto start = Clock::now();
+    while (!debugger.RunSlice(message)) {
+    }
+    const double runSeconds = Since(start);
+    const uint64_t instructions = kernel.GetInstructionCount();
+    debugger.Pause();
+    std::string error;
+    auto timed = [&](auto&& command) {
+        const auto begin = Clock::now();
+        if (!command())
+            std::cerr << "cannot go back: " << error << "\n";
+        return Since(begin);
+    };
+    double stepBack = 0;
+    for (int i = 0; i < 5; ++i)
+        stepBack = std::max(stepBack, timed([&] { return debugger.StepBack(error); }));
+    const uint32_t inLoop = kernel.GetIP();
+    debugger.AddBreakpoint(inLoop, {}, error);
+    const double toBreak = timed([&] { return debugger.ReverseContinue(error); });
+    const bool breakFound = debugger.GetLastStop().kind == EDebugStop::Break;
+    debugger.RemoveBreakpoint(1);
+    debugger.AddWatchpoint(kRegisterBlockAddress, 4, error); // r0, the loop's counter
+    const double toWatch = timed([&] { return debugger.ReverseContinue(error); });
+    const SHistoryFigures history = debugger.GetHistoryFigures();
+    gate.SetKernel(nullptr);
+    std::printf("stepback program=loop instructions=%llu run_mips=%.1f snapshots=%zu "
+                "history_mb=%.1f budget_mb=%.0f oldest=%llu step_back_s=%.4f "
+                "reverse_to_break_s=%.4f%s reverse_to_watch_s=%.4f\n",
+                static_cast<unsigned long long>(instructions),
+                static_cast<double>(instructions) / runSeconds / 1e6, history.snapshots,
+                static_cast<double>(history.bytes) / (1 << 20),
+                static_cast<double>(history.budget) / (1 << 20),
+                static_cast<unsigned long long>(history.oldestCount), stepBack, toBreak,
+                breakFound ? "" : " (no break found)", toWatch);
+    return breakFound;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -178,7 +236,11 @@ int main(int argc, char** argv) {
     app.add_option("--scratch", directory, "where the state file is written");
     app.add_option("--repeat", repetitions, "runs per figure; the best counts")
         ->check(CLI::PositiveNumber);
+    uint32_t stepBackRounds = 250'000'000;
+    app.add_option("--step-back-rounds", stepBackRounds,
+                   "rounds of the loop (4 instructions each) before stepping back; 0: none");
     CLI11_PARSE(app, argc, argv);
-    const bool ok = StateFigures(directory, repetitions) && RecordingFigures(images, repetitions);
+    const bool ok = StateFigures(directory, repetitions) && RecordingFigures(images, repetitions) &&
+                    (stepBackRounds == 0 || StepBackFigures(images, stepBackRounds));
     return ok ? 0 : 1;
 }
