@@ -133,4 +133,52 @@ TEST_F(DebuggingTest, ConsoleSessionFindsAndPatchesTheBug) {
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
 }
 
+// Back from the failure: the last write of the pointer that the failing load used, found by
+// going back with a watchpoint on it; a breakpoint found going back; and forward again from
+// there, the same failure at the same instruction.
+TEST_F(DebuggingTest, ConsoleGoesBackFromTheFailureToTheWriteOfTheBadPointer) {
+    const std::string disk = Assemble();
+    const std::string script = dir.path + "/back.txt";
+    std::ofstream(script) << "run\n"
+                             "watch 0x7ffffc08:4\n"
+                             "rc\n"
+                             "print r8\n"
+                             "reverse-step\n"
+                             "print r8\n"
+                             "break next\n"
+                             "reverse-continue\n"
+                             "info\n"
+                             "delete\n"
+                             "unwatch 1\n"
+                             "step\nstep\nstep\nstep\n"
+                             "quit\n";
+    const SCommandResult run = RunProgram(
+        "/bin/sh", {"-c", "exec \"$0\" \"$1\" < \"$2\"", Tool("tarquil-dbg"), disk, script});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string next = Hex8(Label("next"));
+    const std::string write = Hex8(Label("next") + 14) + "  ADD.I32     r8, #4, r8";
+    const std::string load = Hex8(Label("next") + 28) + " ADD.I32     [[r8]], r4, r4";
+    const std::string& out = run.out;
+    size_t at = 0;
+    for (const std::string& expected : std::vector<std::string>{
+             "fault: " + load,
+             "(tdb) watchpoint 1: 0x7ffffc08 changed by " + Hex8(Label("next") + 14) +
+                 " ADD.I32     r8, #4, r8",
+             "(tdb) r8 = 1048578 (0x100002)",
+             "(tdb) => " + write,
+             "(tdb) r8 = 1048574 (0xffffe)",
+             "(tdb) breakpoint 1 at " + next + "\n=> " + next + "  next: ",
+             "history: back to instruction 0, ",
+             ", in the past\n",
+             "(tdb) => " + write,
+             "(tdb) fault: " + load,
+             "stopped: Memory error",
+         }) {
+        const size_t found = out.find(expected, at);
+        EXPECT_NE(found, std::string::npos) << expected << "\n" << out;
+        if (found != std::string::npos)
+            at = found + expected.size();
+    }
+}
+
 } // namespace
