@@ -1,7 +1,7 @@
 // The debugger window as a programmer drives it: symbols found beside the boot image, a
-// breakpoint set by a click in the margin, the run and step keys, a register edited in
-// place; the main window keeps sending the same keys to the program. Watchpoints set from
-// the memory view and the list, the event queue listed, the views following the run.
+// breakpoint set by a click in the margin, the run and step keys, stepping back, a register
+// edited in place; the main window keeps sending the same keys to the program. Watchpoints
+// set from the memory view and the list, the event queue listed, the views following the run.
 #include "WindowFixture.h"
 
 #include "host/qt/DebuggerWindow.h"
@@ -129,6 +129,23 @@ void QtDebuggerWindowTest::stepsBreaksAndEditsRegisters() {
     QTRY_COMPARE(f.Kernel().GetIP(), bump);
     QTest::keyClick(&window, Qt::Key_F11, Qt::ShiftModifier);
     QTRY_COMPARE(f.Kernel().GetIP(), behindCall);
+    QCOMPARE(Register(f.Kernel(), 24), r24 + 2);
+
+    // Shift+F10 steps back into the routine, before its RET; Shift+F5 goes back to the
+    // breakpoint, before the call counted; F10 runs the call again as it ran.
+    const std::vector<SDebugLine> routine = debugger->DisassembleFrom(bump, 6);
+    QTest::keyClick(&window, Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_COMPARE(f.Kernel().GetIP(), routine.back().address);
+    QCOMPARE(f.Kernel().GetInstructionCount(), count + 15);
+    QVERIFY(debugger->IsInPast());
+    QTest::keyClick(&window, Qt::Key_F5, Qt::ShiftModifier);
+    QTRY_COMPARE(f.Kernel().GetIP(), loop);
+    QCOMPARE(debugger->GetLastStop().kind, EDebugStop::Break);
+    QCOMPARE(f.Kernel().GetInstructionCount(), count + 9);
+    QCOMPARE(Register(f.Kernel(), 24), r24 + 1);
+    QTest::keyClick(&window, Qt::Key_F10);
+    QTRY_COMPARE(f.Kernel().GetInstructionCount(), count + 16);
+    QCOMPARE(f.Kernel().GetIP(), behindCall);
     QCOMPARE(Register(f.Kernel(), 24), r24 + 2);
 
     // A register edited in the view is the machine's, in every width the view shows.
