@@ -171,7 +171,7 @@ TEST_F(DebuggingTest, ConsoleGoesBackFromTheFailureToTheWriteOfTheBadPointer) {
              "history: back to instruction 0, ",
              ", in the past\n",
              "(tdb) => " + write,
-             "(tdb) fault: " + load,
+             "(tdb) title: Memory error\nfault: " + load,
              "stopped: Memory error",
          }) {
         const size_t found = out.find(expected, at);
