@@ -6,6 +6,20 @@
 #include "debug/MachineHistory.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Whether an instruction changed watched bytes (searching the past: plain compares do).
+bool WatchedBytesChanged(const std::vector<SWatchpoint>& watchpoints) {
+    for (const SWatchpoint& watchpoint : watchpoints)
+        if (watchpoint.enabled && watchpoint.live &&
+            std::memcmp(watchpoint.live, watchpoint.bytes.data(), watchpoint.length) != 0)
+            return true;
+    return false;
+}
+
+} // namespace
 
 void CDebugger::KeepHistory(CMachine& machine, CHostGate& gate, size_t budgetBytes,
                             uint64_t interval) {
@@ -93,8 +107,10 @@ void CDebugger::Land(uint64_t target) {
 // stops the run. Slices are cut at the noted events, so that each arrives at its count.
 void CDebugger::ReplayTo(uint64_t target, std::vector<SPastHit>* hits) {
     std::string message;
-    if (hits)
+    if (hits) {
         RefreshWatchpoints();
+        BindWatchWords();
+    }
     while (kernel.IsRunning() && kernel.GetInstructionCount() < target) {
         history->DeliverDue();
         const uint64_t count = kernel.GetInstructionCount();
@@ -119,9 +135,11 @@ void CDebugger::ReplayTo(uint64_t target, std::vector<SPastHit>* hits) {
             ip = static_cast<uint32_t>(result);
             if (!kernel.IsRunning())
                 break;
-            if (hits && enabledWatchpoints > 0 && WatchpointsChanged())
+            if (hits && enabledWatchpoints > 0 && WatchedBytesChanged(watchpoints)) {
                 hits->push_back(
                     {count + executed, EDebugStop::Watch, head, TakeWatchChanges(false)});
+                BindWatchWords();
+            }
             ended = (result & kSliceEnds) != 0;
         }
         kernel.EndSteppedSlice(ip, executed, ended, message);
@@ -153,7 +171,7 @@ bool CDebugger::PastSlice(std::string& message) {
         result = kernel.RunSlice(message);
     } else {
         sliceBudget = static_cast<uint32_t>(std::min<uint64_t>(left, kInstructionsPerSlice));
-        result = CheckedSlice(message);
+        result = RunCheckedSlice(message);
         sliceBudget = kInstructionsPerSlice;
     }
     // The machine pauses with the events due here queued, as it had them.
