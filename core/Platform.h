@@ -26,7 +26,12 @@ enum class EThreadPriority {
 };
 
 // Values of devices that depend on the host (see CPlatform::PassDeviceValue).
-enum class EDeviceValue : uint32_t { ScreenCellSize = 1, ScreenPixelScale, ScreenCapacity };
+enum class EDeviceValue : uint32_t {
+    ScreenCellSize = 1,
+    ScreenPixelScale,
+    ScreenCapacity,
+    MousePosition
+};
 
 // A host timer that runs, with the interval it was started with (after the host's clamping).
 struct SHostTimer {
@@ -64,7 +69,8 @@ public:
     virtual bool GetWheelScrollLines(uint32_t& lines) = 0;
 
     // A value that a device worked out from the host's state and hands to the program (the
-    // screen's cell size, pixel scale and capacity follow the window). Hosts pass it on as it
+    // screen's cell size, pixel scale and capacity follow the window; the mouse's place is
+    // where the host last moved it). Hosts pass it on as it
     // is; a host that records a session notes it, one that replays answers the recorded one.
     virtual uint64_t PassDeviceValue(EDeviceValue kind, uint64_t value) {
         (void)kind;

@@ -17,8 +17,8 @@ bool CMouseServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) 
                 kernel.GetPlatform().IsKeyDownNow(GetDword(memory, kParamDword4)));
         return true;
     case kMousePosition:
-        PutInt(memory, kParamDword8, mouse.GetX());
-        PutInt(memory, kParamDword12, mouse.GetY());
+        PutHostPair(kernel.GetPlatform(), memory, EDeviceValue::MousePosition, mouse.GetX(),
+                    mouse.GetY());
         return true;
     default:
         RejectFunction(memory);

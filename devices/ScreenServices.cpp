@@ -8,19 +8,6 @@
 
 using namespace registers;
 
-namespace {
-
-// A width and a height as they pass the host (a recording notes the pair as one value).
-void PutPair(CKernel& kernel, CMemory& memory, EDeviceValue kind, int32_t first, int32_t second) {
-    const uint64_t passed = kernel.GetPlatform().PassDeviceValue(
-        kind,
-        uint64_t{static_cast<uint32_t>(first)} | uint64_t{static_cast<uint32_t>(second)} << 32);
-    PutInt(memory, kParamDword8, static_cast<int32_t>(static_cast<uint32_t>(passed)));
-    PutInt(memory, kParamDword12, static_cast<int32_t>(static_cast<uint32_t>(passed >> 32)));
-}
-
-} // namespace
-
 bool CScreenServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function) {
     switch (function) {
     case kScreenVersion:
@@ -75,21 +62,21 @@ bool CScreenServices::Serve(CKernel& kernel, CMemory& memory, uint32_t function)
     case kScreenCellSize: {
         int32_t width, height;
         const bool ok = screen.GetCellSize(width, height);
-        PutPair(kernel, memory, EDeviceValue::ScreenCellSize, width, height);
+        PutHostPair(kernel.GetPlatform(), memory, EDeviceValue::ScreenCellSize, width, height);
         PutFlag(memory, kParamByte2, ok);
         return true;
     }
     case kScreenPixelScale: {
         int32_t scale, gap;
         const bool ok = screen.GetPixelScale(scale, gap);
-        PutPair(kernel, memory, EDeviceValue::ScreenPixelScale, scale, gap);
+        PutHostPair(kernel.GetPlatform(), memory, EDeviceValue::ScreenPixelScale, scale, gap);
         PutFlag(memory, kParamByte2, ok);
         return true;
     }
     case kScreenCapacity: {
         int32_t width, height;
         screen.GetWindowCapacity(width, height);
-        PutPair(kernel, memory, EDeviceValue::ScreenCapacity, width, height);
+        PutHostPair(kernel.GetPlatform(), memory, EDeviceValue::ScreenCapacity, width, height);
         return true;
     }
     default:

@@ -28,7 +28,7 @@ const char* ValueName(EHostValue value) {
     case EHostValue::StopTimer:
         return "a timer stop";
     case EHostValue::DeviceValue:
-        return "a screen size";
+        return "a screen size or the mouse's place";
     }
     return "a host value";
 }

@@ -11,14 +11,15 @@
 
 #include <QAction>
 
+#include <cstring>
 #include <sstream>
 
 using qttest::CWindowFixture;
 
 namespace {
 
-// Echoes typed characters into row 0, and adds the host clock, as the program saw it at each
-// key, into a sum at 0x1000.
+// Echoes typed characters into row 0, and adds the host clock and the mouse's place, as the
+// program saw them at each key, into sums at 0x1000 and 0x1004.
 const char* const kClockEchoProgram = R"(
 start:  MOV.32  #0x2000, sp
 main:   GETEVENT
@@ -31,6 +32,10 @@ main:   GETEVENT
         MOV.16  #GROUP_SYSTEM | SYSTEM_TIME << 8, r0
         SYS
         ADD.U32 [sum], r4, [sum]
+        MOV.16  #GROUP_MOUSE | MOUSE_POSITION << 8, r0
+        SYS
+        ADD.U32 [place], r8, [place]
+        ADD.U32 [place], r12, [place]
         MOV.16  #GROUP_SCREEN | SCREEN_PUT_CELL << 8, r0
         MOV.8   [char], r2
         CLR.8   r3
@@ -47,6 +52,7 @@ char:   .db 0
 column: .dd 0
         .org 0x1000
 sum:    .dd 0
+place:  .dd 0
 )";
 
 std::string Hex(const uint8_t* bytes, size_t count) {
@@ -87,7 +93,10 @@ void QtStateTest::aWindowRecordingReplaysHeadlessToTheSameMachine() {
     std::string problem;
     QVERIFY(f.window->GetStateCommands().StartRecording(recording, problem));
     QVERIFY(f.window->GetAction("actionRecordSession")->isChecked());
+    int step = 0;
     for (const char* text : {"Hello", ", ", "world"}) {
+        ++step;
+        QTest::mouseMove(&f.Screen(), QPoint(40 * step, 30 * step));
         QTest::keyClicks(&f.Screen(), text);
         QTest::qWait(20); // the clock moves between the keys
     }
@@ -96,19 +105,22 @@ void QtStateTest::aWindowRecordingReplaysHeadlessToTheSameMachine() {
     QVERIFY(f.window->GetStateCommands().StopRecording(problem));
     QVERIFY(!f.window->GetAction("actionRecordSession")->isChecked());
     const std::string registers = Hex(f.Kernel().GetRegisterBytes(), kRegisterBlockSize);
-    const std::string sum = Hex(f.Kernel().GetMemory().GetData() + 0x1000, 4);
+    const std::string sums = Hex(f.Kernel().GetMemory().GetData() + 0x1000, 8);
+    uint32_t place;
+    std::memcpy(&place, f.Kernel().GetMemory().GetData() + 0x1004, 4);
+    QVERIFY(place != 0); // the program saw the mouse move
     // The window lets go of its boot image, which the replay opens for writing.
     f.window->StopMachine();
 
     const SRunnerOutput run = RunProcess(
-        TARQUIL_RUN_PATH, {"--replay", recording, "--regs", "--text", "--dump", "4096:4"});
+        TARQUIL_RUN_PATH, {"--replay", recording, "--regs", "--text", "--dump", "4096:8"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, std::string());
     const std::vector<std::string> lines = OutputLines(run.out);
     QVERIFY(lines.size() >= 5);
     QCOMPARE(lines[0], std::string("stop: replayed"));
     QCOMPARE(lines[1], "regs: " + registers);
-    QCOMPARE(lines[2], "mem 4096: " + sum);
+    QCOMPARE(lines[2], "mem 4096: " + sums);
     QCOMPARE(lines[3], std::string("screen: 1 80x25"));
     QCOMPARE(lines[4], std::string("abHello, world"));
 }
