@@ -3,8 +3,6 @@
 #include "core/DiskSlot.h"
 #include "core/Machine.h"
 #include "core/Memory.h"
-#include "core/Random.h"
-#include "devices/Mouse.h"
 #include "devices/Screen.h"
 #include "host/HostGate.h"
 #include "host/MachineState.h"
@@ -84,13 +82,8 @@ void CMachineHistory::TakeSnapshot() {
         snapshot.pages.push_back(
             std::make_shared<const std::vector<uint8_t>>(bytes, bytes + length));
     }
-    std::copy_n(memory.GetRegisters(), kRegisterBlockSize, snapshot.registers.begin());
-    snapshot.kernel = machine.kernel->SaveState();
-    snapshot.randomState = GetRandomState();
+    CaptureMachineCore(machine, gate, snapshot.core);
     machine.screen->SaveState(snapshot.screen);
-    snapshot.mouseX = machine.mouse->GetX();
-    snapshot.mouseY = machine.mouse->GetY();
-    snapshot.wheelLines = machine.mouse->GetWheelLines();
     for (int32_t slot = 0; slot < machine.diskCount; ++slot) {
         uint32_t position = 0;
         const CDiskSlot& disk = *machine.disks[static_cast<size_t>(slot)];
@@ -98,7 +91,6 @@ void CMachineHistory::TakeSnapshot() {
             disk.Tell(position);
         snapshot.diskPositions.push_back(position);
     }
-    snapshot.timers = gate.GetRunningTimers();
     snapshots.push_back(std::move(snapshot));
     CountBytes();
     KeepWithinBudget();
@@ -112,7 +104,7 @@ void CMachineHistory::CountBytes() {
         SSnapshot& snapshot = snapshots[i];
         snapshot.ownBytes = sizeof(SSnapshot) + ScreenBytes(snapshot.screen) +
                             snapshot.pages.size() * sizeof(snapshot.pages[0]) +
-                            snapshot.kernel.events.size() * sizeof(CEvent);
+                            snapshot.core.kernel.events.size() * sizeof(CEvent);
         for (size_t page = 0; page < snapshot.pages.size(); ++page) {
             const bool shared = i > 0 && page < snapshots[i - 1].pages.size() &&
                                 snapshots[i - 1].pages[page] == snapshot.pages[page];
@@ -182,22 +174,19 @@ void CMachineHistory::Restore(const SSnapshot& snapshot) {
     for (size_t page = 0; page < snapshot.pages.size() && page * kPageBytes < size; ++page)
         std::memcpy(memory.GetData() + page * kPageBytes, snapshot.pages[page]->data(),
                     std::min(snapshot.pages[page]->size(), size - page * kPageBytes));
-    std::copy_n(snapshot.registers.begin(), kRegisterBlockSize, memory.GetRegisters());
     machine.screen->RestoreState(snapshot.screen);
-    machine.mouse->RestoreState(snapshot.mouseX, snapshot.mouseY, snapshot.wheelLines);
-    SeedRandom(snapshot.randomState);
     for (size_t slot = 0; slot < snapshot.diskPositions.size(); ++slot) {
         if (static_cast<int32_t>(slot) < machine.diskCount && machine.disks[slot]->HasDisk())
             RestoreSlotPosition(*machine.disks[slot], snapshot.diskPositions[slot]);
     }
-    machine.kernel->RestoreState(snapshot.kernel);
+    ApplyMachineCore(machine, snapshot.core);
     // The program's reads from here on are answered from the notes; the host's events wait
     // for the present.
     std::vector<SRecordedItem> values;
     for (size_t i = snapshot.noteIndex; i < EndOfNotes(); ++i)
         if (NoteAt(i).type == SRecordedItem::EType::Value)
             values.push_back(NoteAt(i));
-    gate.StartReplay(values, snapshot.timers);
+    gate.StartReplay(values, snapshot.core.timers);
     cursor = snapshot.noteIndex;
 }
 

@@ -21,6 +21,7 @@
 #include "core/Kernel.h"
 #include "core/Platform.h"
 #include "devices/ScreenState.h"
+#include "host/MachineState.h"
 #include "host/Recording.h"
 
 #include <array>
@@ -89,16 +90,10 @@ private:
         uint64_t count = 0;
         size_t noteIndex = 0; // the first note taken after it (an index of all notes ever)
         std::vector<std::shared_ptr<const std::vector<uint8_t>>> pages;
-        std::array<uint8_t, kRegisterBlockSize> registers{};
-        CKernel::SState kernel;
-        uint32_t randomState = 0;
+        SMachineCore core;
         SScreenState screen;
-        int32_t mouseX = 0;
-        int32_t mouseY = 0;
-        uint32_t wheelLines = 0;
         std::vector<uint32_t> diskPositions; // per slot; only slots with a disk count
-        std::vector<SHostTimer> timers;
-        size_t ownBytes = 0; // beyond the pages it shares with the snapshot before
+        size_t ownBytes = 0;                 // beyond the pages it shares with the snapshot before
     };
 
     void TakeSnapshot();

@@ -123,22 +123,33 @@ void CheckStateImages(const SMachineState& state, std::vector<std::string>& chan
     }
 }
 
+void CaptureMachineCore(const CMachine& machine, const CPlatform& platform, SMachineCore& core) {
+    std::copy_n(machine.memory->GetRegisters(), kRegisterBlockSize, core.registers.begin());
+    core.kernel = machine.kernel->SaveState();
+    core.randomState = GetRandomState();
+    core.mouseX = machine.mouse->GetX();
+    core.mouseY = machine.mouse->GetY();
+    core.wheelLines = machine.mouse->GetWheelLines();
+    core.timers = platform.GetRunningTimers();
+}
+
+void ApplyMachineCore(CMachine& machine, const SMachineCore& core) {
+    std::copy_n(core.registers.begin(), kRegisterBlockSize, machine.memory->GetRegisters());
+    machine.mouse->RestoreState(core.mouseX, core.mouseY, core.wheelLines);
+    SeedRandom(core.randomState);
+    machine.kernel->RestoreState(core.kernel);
+}
+
 void CaptureMachineState(const CMachine& machine, const CPlatform& platform, SMachineState& state) {
     const CMemory& memory = *machine.memory;
     const uint8_t* data = memory.GetData();
     state.memory.assign(data, data + memory.GetSize());
-    std::copy_n(memory.GetRegisters(), kRegisterBlockSize, state.registers.begin());
-    state.kernel = machine.kernel->SaveState();
-    state.randomState = GetRandomState();
+    CaptureMachineCore(machine, platform, state);
     machine.screen->SaveState(state.screen);
-    state.mouseX = machine.mouse->GetX();
-    state.mouseY = machine.mouse->GetY();
-    state.wheelLines = machine.mouse->GetWheelLines();
     state.hasSound = machine.sound != nullptr;
     state.disks.clear();
     for (int32_t slot = 0; slot < machine.diskCount; ++slot)
         state.disks.push_back(CaptureSlot(*machine.disks[static_cast<size_t>(slot)]));
-    state.timers = platform.GetRunningTimers();
 }
 
 bool ApplyMachineState(CMachine& machine, CPlatform& platform, const SMachineState& state,
@@ -171,13 +182,11 @@ bool ApplyMachineState(CMachine& machine, CPlatform& platform, const SMachineSta
 
     if (!machine.screen->RestoreState(state.screen))
         warnings.push_back("the screen cannot show the saved mode");
-    machine.mouse->RestoreState(state.mouseX, state.mouseY, state.wheelLines);
-    SeedRandom(state.randomState);
     RestoreTimers(platform, state.timers);
     if (machine.sound)
         SilenceSound(*machine.sound);
     else if (state.hasSound)
         warnings.push_back("the machine has no sound device; the program's sound is not heard");
-    machine.kernel->RestoreState(state.kernel);
+    ApplyMachineCore(machine, state);
     return true;
 }

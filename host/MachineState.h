@@ -26,19 +26,32 @@ struct SDiskSlotState {
     uint32_t checksum = 0; // CRC-32 of the whole image file
 };
 
-struct SMachineState {
-    std::vector<uint8_t> memory; // data memory; its size is the machine's memory size
+// What a state file and the debugger's history keep alike: the machine's state beyond its
+// data memory, its disk slots and its screen (the history shares an unchanged screen and
+// unchanged memory between its snapshots; a state file holds them whole).
+struct SMachineCore {
     std::array<uint8_t, kRegisterBlockSize> registers{};
     CKernel::SState kernel;
     uint32_t randomState = 0;
-    SScreenState screen;
     int32_t mouseX = 0;
     int32_t mouseY = 0;
     uint32_t wheelLines = 3;
+    std::vector<SHostTimer> timers; // the host timers the program started
+};
+
+struct SMachineState : SMachineCore {
+    std::vector<uint8_t> memory; // data memory; its size is the machine's memory size
+    SScreenState screen;
     bool hasSound = false;
     std::vector<SDiskSlotState> disks; // one per slot of the machine
-    std::vector<SHostTimer> timers;
 };
+
+// The registers, kernel, random generator, mouse and running host timers of a machine.
+void CaptureMachineCore(const CMachine& machine, const CPlatform& platform, SMachineCore& core);
+// Puts them back, all but the timers (a state file starts them on the host, the debugger's
+// history replays them); the kernel comes last, after whatever else the caller restored
+// before, so that no event of those restorations stays queued.
+void ApplyMachineCore(CMachine& machine, const SMachineCore& core);
 
 // The state of a complete machine and of the host timers its program started. An image that
 // cannot be read for its checksum gets checksum 0 and file size 0.
