@@ -3,6 +3,7 @@
 //   save memory=16m content=C seconds=S bytes=N     capture, compress and write a state
 //   load memory=16m content=C seconds=S             read, check, decompress and apply it
 //   record program=loop mips=M plain_mips=P overhead=O%
+//   stepback program=loop ... run_mips=M debugger_mips=D history_cost=C% ...
 //
 // Contents: "typical" is a machine whose memory holds a few hundred kilobytes of program and
 // data (text, tables, pixels) and zeros elsewhere; "random" fills all of it with random bytes,
@@ -27,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -168,30 +170,68 @@ bool RecordingFigures(const std::string& images, int repetitions) {
     return true;
 }
 
-// Stepping back after a long run: the loop program runs `rounds` rounds (4 instructions each)
-// under a debugger that keeps its history, then waits; the debugger goes back one
-// instruction at a time, then back to the previous pass of a breakpoint in the loop and to
-// the last change of the loop's counter. Each answer's time is the wall clock of that one call.
-bool StepBackFigures(const std::string& images, uint32_t rounds) {
+// The loop program of `rounds` rounds (4 instructions each) under a debugger, with or
+// without the history, on a 2 MB machine.
+struct SDebuggedLoop {
     CHeadlessPlatform platform;
-    CHostGate gate(platform);
+    CHostGate gate{platform};
     SMachine machine;
-    if (!machine.Start(gate, "2m", images + "/loop.disk")) {
-        std::cerr << "cannot start the loop program\n";
-        return false;
+    std::unique_ptr<CDebugger> debugger;
+
+    ~SDebuggedLoop() { gate.SetKernel(nullptr); }
+
+    bool Start(const std::string& images, uint32_t rounds, bool history) {
+        if (!machine.Start(gate, "2m", images + "/loop.disk")) {
+            std::cerr << "cannot start the loop program\n";
+            return false;
+        }
+        CMachine& whole = machine.host.machine;
+        whole.memory->WriteDword(bench::kParameterAddress, rounds);
+        gate.SetKernel(whole.kernel);
+        debugger = std::make_unique<CDebugger>(*whole.kernel);
+        debugger->SetTraceLength(0);
+        if (history)
+            debugger->KeepHistory(whole, gate);
+        return true;
     }
-    CMachine& whole = machine.host.machine;
-    CKernel& kernel = *whole.kernel;
-    whole.memory->WriteDword(bench::kParameterAddress, rounds);
-    gate.SetKernel(&kernel);
-    CDebugger debugger(kernel);
-    debugger.SetTraceLength(0);
-    debugger.KeepHistory(whole, gate);
-    std::string message;
-    const auto start = Clock::now();
-    while (!debugger.RunSlice(message)) {
+
+    // Runs the program to its end; millions of instructions a second.
+    double Run() {
+        std::string message;
+        const auto start = Clock::now();
+        while (!debugger->RunSlice(message)) {
+        }
+        const double seconds = Since(start);
+        return static_cast<double>(machine.host.machine.kernel->GetInstructionCount()) / seconds /
+               1e6;
     }
-    const double runSeconds = Since(start);
+};
+
+// Stepping back after a long run: the loop program runs under a debugger that keeps its
+// history, then waits; the debugger goes back one instruction at a time, then back to the
+// previous pass of a breakpoint in the loop and to the last change of the loop's counter.
+// Each answer's time is the wall clock of that one call. The run speed with the history is
+// set against the same run under a debugger without one (runs interleaved, best of each).
+bool StepBackFigures(const std::string& images, uint32_t rounds, int repetitions) {
+    double plain = 0;
+    double kept = 0;
+    std::unique_ptr<SDebuggedLoop> loop;
+    // One machine at a time, as a host has it.
+    for (int i = 0; i < repetitions; ++i) {
+        loop.reset();
+        {
+            SDebuggedLoop bare;
+            if (!bare.Start(images, rounds, false))
+                return false;
+            plain = std::max(plain, bare.Run());
+        }
+        loop = std::make_unique<SDebuggedLoop>();
+        if (!loop->Start(images, rounds, true))
+            return false;
+        kept = std::max(kept, loop->Run());
+    }
+    CDebugger& debugger = *loop->debugger;
+    CKernel& kernel = *loop->machine.host.machine.kernel;
     const uint64_t instructions = kernel.GetInstructionCount();
     debugger.Pause();
     std::string error;
@@ -212,13 +252,15 @@ bool StepBackFigures(const std::string& images, uint32_t rounds) {
     debugger.AddWatchpoint(kRegisterBlockAddress, 4, error); // r0, the loop's counter
     const double toWatch = timed([&] { return debugger.ReverseContinue(error); });
     const SHistoryFigures history = debugger.GetHistoryFigures();
-    gate.SetKernel(nullptr);
-    std::printf("stepback program=loop instructions=%llu run_mips=%.1f snapshots=%zu "
-                "history_mb=%.1f budget_mb=%.0f oldest=%llu step_back_s=%.4f "
-                "reverse_to_break_s=%.4f%s reverse_to_watch_s=%.4f\n",
-                static_cast<unsigned long long>(instructions),
-                static_cast<double>(instructions) / runSeconds / 1e6, history.snapshots,
+    std::printf("stepback program=loop instructions=%llu run_mips=%.1f debugger_mips=%.1f "
+                "history_cost=%.1f%% snapshots=%zu history_mb=%.1f snapshot_kb=%.1f "
+                "budget_mb=%.0f oldest=%llu step_back_s=%.4f reverse_to_break_s=%.4f%s "
+                "reverse_to_watch_s=%.4f\n",
+                static_cast<unsigned long long>(instructions), kept, plain,
+                (plain - kept) / plain * 100.0, history.snapshots,
                 static_cast<double>(history.bytes) / (1 << 20),
+                static_cast<double>(history.bytes) / 1024.0 /
+                    static_cast<double>(std::max<size_t>(history.snapshots, 1)),
                 static_cast<double>(history.budget) / (1 << 20),
                 static_cast<unsigned long long>(history.oldestCount), stepBack, toBreak,
                 breakFound ? "" : " (no break found)", toWatch);
@@ -241,6 +283,6 @@ int main(int argc, char** argv) {
                    "rounds of the loop (4 instructions each) before stepping back; 0: none");
     CLI11_PARSE(app, argc, argv);
     const bool ok = StateFigures(directory, repetitions) && RecordingFigures(images, repetitions) &&
-                    (stepBackRounds == 0 || StepBackFigures(images, stepBackRounds));
+                    (stepBackRounds == 0 || StepBackFigures(images, stepBackRounds, repetitions));
     return ok ? 0 : 1;
 }
