@@ -51,14 +51,12 @@ SHistoryFigures CMachineHistory::GetFigures() const {
     return figures;
 }
 
-void CMachineHistory::BeforeSlice() {
-    const uint64_t count = machine.kernel->GetInstructionCount();
-    const size_t pages =
-        (static_cast<size_t>(machine.memory->GetSize()) + kPageBytes - 1) / kPageBytes;
+void CMachineHistory::SnapshotDue() {
     // A machine that a saved state replaced is not the one the history knows.
-    if (count < snapshots.back().count || pages != snapshots.back().pages.size())
+    if (machine.kernel->GetInstructionCount() < latestCount ||
+        machine.memory->GetSize() != latestSize)
         Restart();
-    else if (count - snapshots.back().count >= interval)
+    else
         TakeSnapshot();
 }
 
@@ -83,7 +81,13 @@ void CMachineHistory::TakeSnapshot() {
             std::make_shared<const std::vector<uint8_t>>(bytes, bytes + length));
     }
     CaptureMachineCore(machine, gate, snapshot.core);
-    machine.screen->SaveState(snapshot.screen);
+    if (before && machine.screen->IsInState(*before->screen)) {
+        snapshot.screen = before->screen;
+    } else {
+        auto screen = std::make_shared<SScreenState>();
+        machine.screen->SaveState(*screen);
+        snapshot.screen = std::move(screen);
+    }
     for (int32_t slot = 0; slot < machine.diskCount; ++slot) {
         uint32_t position = 0;
         const CDiskSlot& disk = *machine.disks[static_cast<size_t>(slot)];
@@ -91,27 +95,38 @@ void CMachineHistory::TakeSnapshot() {
             disk.Tell(position);
         snapshot.diskPositions.push_back(position);
     }
+    latestCount = snapshot.count;
+    latestSize = memory.GetSize();
     snapshots.push_back(std::move(snapshot));
-    CountBytes();
+    snapshots.back().ownBytes = OwnBytes(snapshots.size() - 1);
+    snapshotBytes += snapshots.back().ownBytes;
     KeepWithinBudget();
 }
 
-// What each snapshot holds of its own: the pages it does not share with the one before,
-// its screen and the page table.
+// What a snapshot holds of its own: the page table, the events queued, and the pages and
+// screen it does not share with the one before. (A page or screen shared by several
+// snapshots is shared by a run of neighbours: each took it from the one before.)
+size_t CMachineHistory::OwnBytes(size_t index) const {
+    const SSnapshot& snapshot = snapshots[index];
+    const SSnapshot* before = index > 0 ? &snapshots[index - 1] : nullptr;
+    size_t bytes = sizeof(SSnapshot) + snapshot.pages.size() * sizeof(snapshot.pages[0]) +
+                   snapshot.core.kernel.events.size() * sizeof(CEvent);
+    if (!before || before->screen != snapshot.screen)
+        bytes += ScreenBytes(*snapshot.screen);
+    for (size_t page = 0; page < snapshot.pages.size(); ++page) {
+        const bool shared =
+            before && page < before->pages.size() && before->pages[page] == snapshot.pages[page];
+        if (!shared)
+            bytes += snapshot.pages[page]->size();
+    }
+    return bytes;
+}
+
 void CMachineHistory::CountBytes() {
     snapshotBytes = 0;
     for (size_t i = 0; i < snapshots.size(); ++i) {
-        SSnapshot& snapshot = snapshots[i];
-        snapshot.ownBytes = sizeof(SSnapshot) + ScreenBytes(snapshot.screen) +
-                            snapshot.pages.size() * sizeof(snapshot.pages[0]) +
-                            snapshot.core.kernel.events.size() * sizeof(CEvent);
-        for (size_t page = 0; page < snapshot.pages.size(); ++page) {
-            const bool shared = i > 0 && page < snapshots[i - 1].pages.size() &&
-                                snapshots[i - 1].pages[page] == snapshot.pages[page];
-            if (!shared)
-                snapshot.ownBytes += snapshot.pages[page]->size();
-        }
-        snapshotBytes += snapshot.ownBytes;
+        snapshots[i].ownBytes = OwnBytes(i);
+        snapshotBytes += snapshots[i].ownBytes;
     }
 }
 
@@ -137,13 +152,15 @@ void CMachineHistory::KeepWithinBudget() {
 }
 
 void CMachineHistory::DropOldest() {
+    snapshotBytes -= snapshots.front().ownBytes + snapshots[1].ownBytes;
     snapshots.erase(snapshots.begin());
+    snapshots.front().ownBytes = OwnBytes(0);
+    snapshotBytes += snapshots.front().ownBytes;
     const size_t keepFrom = snapshots.front().noteIndex;
     while (firstNote < keepFrom && !notes.empty()) {
         notes.pop_front();
         ++firstNote;
     }
-    CountBytes();
 }
 
 uint64_t CMachineHistory::RestoreAtOrBefore(uint64_t count) {
@@ -174,7 +191,7 @@ void CMachineHistory::Restore(const SSnapshot& snapshot) {
     for (size_t page = 0; page < snapshot.pages.size() && page * kPageBytes < size; ++page)
         std::memcpy(memory.GetData() + page * kPageBytes, snapshot.pages[page]->data(),
                     std::min(snapshot.pages[page]->size(), size - page * kPageBytes));
-    machine.screen->RestoreState(snapshot.screen);
+    machine.screen->RestoreState(*snapshot.screen);
     for (size_t slot = 0; slot < snapshot.diskPositions.size(); ++slot) {
         if (static_cast<int32_t>(slot) < machine.diskCount && machine.disks[slot]->HasDisk())
             RestoreSlotPosition(*machine.disks[slot], snapshot.diskPositions[slot]);
@@ -234,6 +251,7 @@ void CMachineHistory::Restart() {
             gate.StartTimer(timer.id, timer.intervalMs);
     }
     snapshots.clear();
+    snapshotBytes = 0;
     notes.clear();
     firstNote = 0;
     TakeSnapshot();

@@ -1,9 +1,9 @@
 // The machine's recent past, kept while it runs under a debugger so that the debugger can
 // step backwards. Every few hundred thousand instructions the history takes a snapshot of
 // the whole machine in memory (data memory in pages; a page that has not changed since the
-// snapshot before is shared with it), and the host gate notes everything the machine takes
-// from its host in between: the events the host posts and the values the program reads
-// (clocks, key states, timer answers), each with its instruction count.
+// snapshot before is shared with it, and so is an unchanged screen), and the host gate notes
+// everything the machine takes from its host in between: the events the host posts and the values
+// the program reads (clocks, key states, timer answers), each with its instruction count.
 //
 // Going back restores the latest snapshot at or before the wanted instruction; the machine
 // is then "in its past": running it forward, the gate answers the program's reads from the
@@ -19,6 +19,8 @@
 #pragma once
 
 #include "core/Kernel.h"
+#include "core/Machine.h"
+#include "core/Memory.h"
 #include "core/Platform.h"
 #include "devices/ScreenState.h"
 #include "host/MachineState.h"
@@ -31,7 +33,6 @@
 #include <vector>
 
 class CHostGate;
-class CMachine;
 
 struct SHistoryFigures {
     size_t snapshots = 0;
@@ -60,8 +61,13 @@ public:
     SHistoryFigures GetFigures() const;
     uint64_t GetOldestCount() const { return snapshots.front().count; }
 
-    // The machine is about to run a slice in the present: a snapshot when one is due.
-    void BeforeSlice();
+    // The machine is about to run a slice in the present: a snapshot when one is due. Slices
+    // are a few dozen instructions, so what is checked every time is two compares.
+    void BeforeSlice() {
+        if (machine.kernel->GetInstructionCount() - latestCount >= interval ||
+            machine.memory->GetSize() != latestSize) [[unlikely]]
+            SnapshotDue();
+    }
 
     // Restores the latest snapshot at or before `count` and puts the machine into its past;
     // the snapshot's count. The history must hold one (count >= GetOldestCount()).
@@ -91,14 +97,16 @@ private:
         size_t noteIndex = 0; // the first note taken after it (an index of all notes ever)
         std::vector<std::shared_ptr<const std::vector<uint8_t>>> pages;
         SMachineCore core;
-        SScreenState screen;
-        std::vector<uint32_t> diskPositions; // per slot; only slots with a disk count
-        size_t ownBytes = 0;                 // beyond the pages it shares with the snapshot before
+        std::shared_ptr<const SScreenState> screen; // shared with the snapshot before if the same
+        std::vector<uint32_t> diskPositions;        // per slot; only slots with a disk count
+        size_t ownBytes = 0; // beyond the pages and the screen it shares with the snapshot before
     };
 
+    void SnapshotDue();
     void TakeSnapshot();
     void Restore(const SSnapshot& snapshot);
     void CountBytes();
+    size_t OwnBytes(size_t index) const;
     void KeepWithinBudget();
     void DropOldest();
     const SRecordedItem& NoteAt(size_t index) const { return notes[index - firstNote]; }
@@ -109,6 +117,8 @@ private:
     size_t budget;
     uint64_t interval;
     std::vector<SSnapshot> snapshots; // by count; never empty
+    uint64_t latestCount = 0;         // of snapshots.back()
+    int32_t latestSize = 0;           // the memory size at snapshots.back()
     std::deque<SRecordedItem> notes;
     size_t firstNote = 0; // the index of notes.front() among all notes ever taken
     size_t snapshotBytes = 0;

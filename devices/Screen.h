@@ -87,6 +87,9 @@ public:
     // (the screen then has no mode, as after a failed mode change).
     void SaveState(SScreenState& state) const;
     bool RestoreState(const SScreenState& state);
+    // Whether SaveState would give `state` now (a state kept earlier still stands for the
+    // screen); cheaper than taking it again.
+    bool IsInState(const SScreenState& state) const;
 
 private:
     void LoadFontSettings(const qm::CINIFile& userSettings);

@@ -33,6 +33,13 @@ void CScreen::SaveState(SScreenState& state) const {
     state.pixels = pixels;
 }
 
+bool CScreen::IsInState(const SScreenState& state) const {
+    return state.mode == mode && state.width == width && state.height == height &&
+           state.font == font && state.cellWidth == cellWidth && state.cellHeight == cellHeight &&
+           state.dirtyRows == dirtyRows && state.backBuffer == backBuffer &&
+           state.frontBuffer == frontBuffer && state.pixels == pixels;
+}
+
 bool CScreen::RestoreState(const SScreenState& state) {
     if (!state.IsConsistent())
         return false;

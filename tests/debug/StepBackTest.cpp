@@ -1,11 +1,13 @@
 // Stepping back: a program that takes timer events, reads the host's clock and a disk
-// through system calls and calls a subroutine is run forward one instruction at a time with
-// the machine's state noted at every count; going back must find exactly those states, and
-// running forward again from the past must repeat them, with the host's clock, the host's
-// input and the disk position all different by then.
+// through system calls, calls a subroutine and writes to the text screen is run forward one
+// instruction at a time with the machine's state noted at every count; going back must find exactly
+// those states, and running forward again from the past must repeat them, with the host's clock,
+// the host's input and the disk position all different by then.
 #include "common/FakePlatform.h"
 #include "common/WholeMachine.h"
+#include "core/Machine.h"
 #include "debug/Debugger.h"
+#include "devices/ScreenState.h"
 #include "host/HostGate.h"
 #include "tools/asm/Assembler.h"
 
@@ -18,6 +20,10 @@ namespace {
 
 const char* const kProgram = R"(
         MOV.32  #0x8000, sp
+        MOV.32  #0x10205, r0    ; screen: text mode, 8 x 2
+        MOV.32  #8, r8
+        MOV.32  #2, r12
+        SYS
         MOV.16  #0x0506, r0     ; disks: slot 0 from its start
         MOV.32  #0, r4
         MOV.32  #0, r8
@@ -35,7 +41,11 @@ got:    GETEVENT
         MOV.32  #0x308, r12
 read:   SYS
         CALL    bump
-after:  JMP     wait
+after:  MOV.32  #0x410505, r0   ; screen: an A at the column of the count of calls
+        MOV.32  [0x30C], r8
+        MOV.32  #0, r12
+        SYS
+        JMP     wait
 bump:   ADD.I32 [0x30C], #1, [0x30C]
         RET
 )";
@@ -62,7 +72,8 @@ protected:
     }
     uint64_t Count() const { return machine->Kernel().GetInstructionCount(); }
 
-    // What the machine is at this instruction: registers, the program's data, the queue.
+    // What the machine is at this instruction: registers, the program's data, the queue,
+    // the screen's cells.
     std::vector<uint8_t> State() {
         std::vector<uint8_t> state(machine->Memory().GetRegisters(),
                                    machine->Memory().GetRegisters() + kRegisterBlockSize);
@@ -70,6 +81,10 @@ protected:
         state.insert(state.end(), data + 0x300, data + 0x310);
         state.insert(state.end(), data + 0x7FE0, data + 0x8000); // the stack
         state.push_back(static_cast<uint8_t>(machine->Kernel().GetEventCount()));
+        SScreenState screen;
+        machine->Machine().screen->SaveState(screen);
+        for (const STextCell& cell : screen.backBuffer)
+            state.push_back(cell.character);
         return state;
     }
 
@@ -125,7 +140,7 @@ TEST_F(StepBackTest, StepsBackOverCallsSystemCallsAndEventsToTheStatesTheMachine
     // waits (a step does not end at WAIT: the program runs on when the event has come).
     std::map<uint64_t, std::vector<uint8_t>> seen;
     seen[Count()] = State();
-    while (Count() < 120) {
+    while (Count() < 160) {
         StepAndFeed();
         seen[Count()] = State();
         const SHistoryFigures figures = debugger->GetHistoryFigures();
