@@ -102,10 +102,19 @@ const uint8_t* CMemory::LocateRange(uint32_t address, int32_t count, bool absolu
     return registers.data() + offset;
 }
 
+void CMemory::ObserveValueRead(uint32_t address, const uint8_t* p, uint32_t count,
+                               bool absolute) const {
+    // An absolute read of data memory fetches the instruction stream.
+    if (!absolute || static_cast<int32_t>(address) >= static_cast<int32_t>(kRegisterBlockAddress))
+        readObserver->BytesRead(p, count);
+}
+
 bool CMemory::ReadBlock(uint32_t address, void* buffer, int32_t count, bool absolute) const {
     const uint8_t* p = LocateRange(address, count, absolute);
     if (!p)
         return false;
+    if (readObserver) [[unlikely]]
+        ObserveValueRead(address, p, static_cast<uint32_t>(count), absolute);
     std::memmove(buffer, p, static_cast<size_t>(count));
     return true;
 }
@@ -129,6 +138,7 @@ bool CMemory::WriteToDisk(uint32_t address, CDiskSlot& disk, int32_t count) {
     const uint8_t* p = LocateRange(address, count, false);
     if (!p)
         return false;
+    NoteRead(p, static_cast<uint32_t>(count));
     return disk.Write(p, static_cast<uint32_t>(count));
 }
 

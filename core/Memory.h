@@ -19,6 +19,17 @@
 
 class CDiskSlot;
 
+// Learns of the bytes the machine reads as data while it is set on a memory (a debugger's read
+// watchpoints). Only the checked accessors tell it: the exact path, the system calls and the
+// block helpers; instruction fetches (absolute reads of data memory) are not data reads.
+class CMemoryReadObserver {
+public:
+    virtual void BytesRead(const uint8_t* bytes, uint32_t count) = 0;
+
+protected:
+    ~CMemoryReadObserver() = default;
+};
+
 // Bytes behind the data memory and behind the register block that take what a single value
 // at the last valid address spills over.
 inline constexpr uint32_t kSpareBytes = 8;
@@ -49,6 +60,8 @@ public:
         const uint8_t* p = Locate(address, absolute);
         if (!p) [[unlikely]]
             return false;
+        if (readObserver) [[unlikely]]
+            ObserveValueRead(address, p, sizeof(T), absolute);
         std::memcpy(&value, p, sizeof(T));
         return true;
     }
@@ -87,6 +100,14 @@ public:
     void SetBASE(uint32_t v) { StoreRegister(kRegisterBASE, v); }
     void SetIP(uint32_t v) { StoreRegister(kRegisterIP, v); }
 
+    // Who learns of the data reads from now on (null: nobody, the normal case).
+    void SetReadObserver(CMemoryReadObserver* observer) { readObserver = observer; }
+    // Bytes that an instruction or a system call reads through a host pointer it was given.
+    void NoteRead(const uint8_t* bytes, uint32_t count) const {
+        if (readObserver) [[unlikely]]
+            readObserver->BytesRead(bytes, count);
+    }
+
     // Direct views, for the kernel's fast paths, the tools and the tests.
     uint8_t* GetData() { return data.get(); }
     const uint8_t* GetData() const { return data.get(); }
@@ -108,6 +129,8 @@ public:
     }
 
 private:
+    [[gnu::cold]] void ObserveValueRead(uint32_t address, const uint8_t* p, uint32_t count,
+                                        bool absolute) const;
     // Host pointer for a range of count bytes, or null.
     const uint8_t* LocateRange(uint32_t address, int32_t count, bool absolute) const;
 
@@ -126,4 +149,5 @@ private:
     std::unique_ptr<uint8_t[], FreeDeleter> data;
     std::array<uint8_t, kRegisterBlockSize + kSpareBytes> registers{};
     int32_t size = 0;
+    CMemoryReadObserver* readObserver = nullptr;
 };

@@ -98,6 +98,8 @@ bool CScreenServices::TransferPixels(CMemory& memory, bool toScreen) {
         memory.GetPointer(GetDword(memory, kParamDword4), static_cast<int32_t>(bytes), false);
     if (!range)
         return false;
+    if (toScreen)
+        memory.NoteRead(range, static_cast<uint32_t>(bytes));
     const bool ok = toScreen ? screen.SetPixels(range) : screen.GetPixels(range);
     PutFlag(memory, kParamByte2, ok);
     return true;

@@ -8,8 +8,18 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace isa {
+
+// Bytes that an instruction reads in place through a host pointer: on the exact path the
+// memory tells its read observer (a debugger's read watchpoints run instructions there); the
+// fast forms have nothing to tell.
+template <typename Kernel>
+void NoteBlockRead(Kernel& kernel, const uint8_t* bytes, int32_t count) {
+    if constexpr (std::is_same_v<Kernel, CKernel>)
+        kernel.GetMemory().NoteRead(bytes, static_cast<uint32_t>(count));
+}
 
 // Writes count copies of a value of 1, 2, 4 or 8 bytes from `bytes` on, a run of 32 bytes
 // of the pattern at a time.
@@ -39,6 +49,8 @@ public:
         const uint8_t* found = kernel.LocateOperandBlock(count, mode);
         if (!found)
             return false;
+        if (mode != kModeImmediate) // an immediate block is the instruction's own
+            NoteBlockRead(kernel, found, count);
         Keep(kernel.GetRegisterBytes(), found, count);
         // An immediate block is read before its field is consumed: it saw the old IP.
         if (mode == kModeImmediate && bytes == copy.data())
@@ -51,6 +63,7 @@ public:
         const uint8_t* found = kernel.LocateBlock(address, count);
         if (!found)
             return false;
+        NoteBlockRead(kernel, found, count);
         Keep(kernel.GetRegisterBytes(), found, count);
         return true;
     }

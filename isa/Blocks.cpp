@@ -62,6 +62,8 @@ constexpr auto SwapBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint
     uint8_t* first = kernel.LocateContiguous(b, count);
     uint8_t* second = kernel.LocateContiguous(c, count);
     if (first && second) {
+        NoteBlockRead(kernel, first, count);
+        NoteBlockRead(kernel, second, count);
         std::swap_ranges(first, first + count, second);
         return false;
     }
