@@ -179,7 +179,8 @@ bool CDebugger::BreakpointHit(uint32_t ip) {
 
 // --- Watchpoints -------------------------------------------------------------------------
 
-int CDebugger::AddWatchpoint(uint32_t address, uint32_t length, std::string& error) {
+int CDebugger::AddWatchpoint(uint32_t address, uint32_t length, std::string& error,
+                             EWatchKind kind) {
     const uint8_t* bytes = MachineBytes(GetMemory(), address, length);
     if (!bytes) {
         char text[96];
@@ -193,6 +194,7 @@ int CDebugger::AddWatchpoint(uint32_t address, uint32_t length, std::string& err
     watchpoint.id = nextWatchpoint++;
     watchpoint.address = address;
     watchpoint.length = length;
+    watchpoint.kind = kind;
     watchpoint.bytes.assign(bytes, bytes + length);
     watchpoint.live = bytes;
     watchpoints.push_back(std::move(watchpoint));
@@ -248,7 +250,7 @@ void CDebugger::BindWatchWords() {
     watchWords.clear();
     for (SWatchpoint& watchpoint : watchpoints) {
         watchpoint.live = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
-        if (!watchpoint.enabled || !watchpoint.live)
+        if (!watchpoint.enabled || !watchpoint.live || watchpoint.kind == EWatchKind::Read)
             continue;
         for (uint32_t offset = 0; offset < watchpoint.length; offset += 8) {
             const uint32_t count = std::min<uint32_t>(8, watchpoint.length - offset);
@@ -262,6 +264,7 @@ void CDebugger::BindWatchWords() {
     }
     std::copy_n(watchWords.begin(), std::min<size_t>(watchWords.size(), kFewWatchWords),
                 fewWatchWords.begin());
+    BindReadWatch();
 }
 
 // The changed bits of the watch words: `Words` of them, or as many as there are.
@@ -292,7 +295,7 @@ int CDebugger::TakeWatchChanges(bool countHits) {
     watchWordsBound = false;
     int first = 0;
     for (SWatchpoint& watchpoint : watchpoints) {
-        if (!watchpoint.enabled || !watchpoint.live ||
+        if (!watchpoint.enabled || !watchpoint.live || watchpoint.kind == EWatchKind::Read ||
             SameBytes(watchpoint.live, watchpoint.bytes.data(), watchpoint.length))
             continue;
         // Every changed range takes its new bytes, so one write is reported once.
@@ -348,7 +351,7 @@ void CDebugger::RunTo(uint32_t address) {
 void CDebugger::Stop(EDebugStop kind, uint32_t address, int id) {
     paused = true;
     mode = EMode::Run;
-    lastStop = {kind, address, id, {}};
+    lastStop = {kind, address, id, {}, false};
     stopPending = true;
 }
 
@@ -391,7 +394,9 @@ bool CDebugger::RunSlice(std::string& message) {
 bool CDebugger::RunCheckedSlice(std::string& message) {
     uint32_t ip = kernel.GetIP();
     uint32_t executed = 0;
-    const bool ended = mode == EMode::Run ? CheckedSlice(ip, executed) : SteppedSlice(ip, executed);
+    // Read watchpoints see the exact path only, one instruction at a time.
+    const bool ended = mode == EMode::Run && !WatchesReads() ? CheckedSlice(ip, executed)
+                                                             : SteppedSlice(ip, executed);
     return kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
 }
 
@@ -539,16 +544,14 @@ bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
             spBefore = kernel.GetSP();
         }
         const uint32_t head = ip;
-        const uint64_t result = kernel.StepAt(ip);
+        const uint64_t result = StepOne(ip);
         ++executed;
         ip = static_cast<uint32_t>(result);
         if (!kernel.IsRunning())
             return true; // RunSlice reports the failure
-        if (enabledWatchpoints > 0 && WatchpointsChanged()) {
-            WatchpointHit(head);
+        if (WatchHitAfter(head, enabledWatchpoints > 0 && WatchpointsChanged()))
             return true;
-        }
-        if (mode != EMode::RunTo && StepFinished(family, spBefore)) {
+        if (mode != EMode::Run && mode != EMode::RunTo && StepFinished(family, spBefore)) {
             Stop(EDebugStop::Step, ip);
             return true;
         }

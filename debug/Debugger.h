@@ -20,6 +20,7 @@
 #include "core/Kernel.h"
 #include "debug/DebugExpression.h"
 #include "debug/MachineHistory.h"
+#include "debug/ReadWatch.h"
 #include "isa/OpcodeMap.h"
 #include "tools/asm/SymbolFile.h"
 #include "tools/dis/Disassembler.h"
@@ -39,7 +40,7 @@ enum class EDebugStop {
     None,     // running (or never stopped)
     Pause,    // Pause() was called
     Break,    // at a breakpoint, before its instruction (IP = address)
-    Watch,    // right after the instruction at `address` changed watched bytes
+    Watch,    // right after the instruction at `address` changed (or read) watched bytes
     Step,     // a step, step over, step out or run-to finished (IP = address)
     Fault,    // the machine stopped with `message`; `address` is the failing instruction
     Finished, // the machine had already stopped (not by an instruction)
@@ -51,7 +52,14 @@ struct SDebugStopInfo {
     uint32_t address = 0;
     int id = 0;          // the breakpoint's or watchpoint's number
     std::string message; // Fault: the machine's message
+    bool read = false;   // Watch: the instruction read the bytes (it changed none of them)
 };
+
+// What a watchpoint stops for: an instruction that changed one of its bytes, one that read
+// one of them, or either.
+enum class EWatchKind { Write, Read, Access };
+// "write", "read" or "access".
+const char* WatchKindName(EWatchKind kind);
 
 struct SBreakpoint {
     int id = 0;
@@ -66,6 +74,7 @@ struct SWatchpoint {
     int id = 0;
     uint32_t address = 0;
     uint32_t length = 1;
+    EWatchKind kind = EWatchKind::Write;
     bool enabled = true;
     uint64_t hits = 0;
     std::vector<uint8_t> bytes;    // the watched bytes as last seen
@@ -113,12 +122,17 @@ public:
     void ToggleBreakpoint(uint32_t address);
     const std::vector<SBreakpoint>& GetBreakpoints() const { return breakpoints; }
 
-    // --- Watchpoints (data written) ---------------------------------------------------
+    // --- Watchpoints (data written or read) -------------------------------------------
     // Watches `length` bytes from `address` (data memory or the register block): the
-    // machine pauses right after an instruction that changed any of them, whether the
-    // instruction wrote them itself, as a block instruction, or through a system call.
-    // Returns the number, or 0 with a reason.
-    int AddWatchpoint(uint32_t address, uint32_t length, std::string& error);
+    // machine pauses right after an instruction that changed any of them (kind Write),
+    // whether the instruction wrote them itself, as a block instruction, or through a system
+    // call; or one that read any of them as data (Read: operands, the pointer of an indirect
+    // one, the stack that POP and RET read, block sources, what a system call reads; not the
+    // instruction stream, nor the implicit uses of SP, BASE and IP); or either (Access).
+    // While a Read or Access watchpoint is enabled, instructions run one at a time on the
+    // exact path. Returns the number, or 0 with a reason.
+    int AddWatchpoint(uint32_t address, uint32_t length, std::string& error,
+                      EWatchKind kind = EWatchKind::Write);
     bool RemoveWatchpoint(int id);
     bool EnableWatchpoint(int id, bool enabled);
     const std::vector<SWatchpoint>& GetWatchpoints() const { return watchpoints; }
@@ -218,6 +232,7 @@ private:
         EDebugStop kind = EDebugStop::Break;
         uint32_t address = 0;
         int id = 0;
+        bool read = false;
     };
 
     void Resume(EMode next);
@@ -247,6 +262,12 @@ private:
     void NoteExecuted(uint32_t ip);
     void NoteExecuted(uint32_t ip);
     void BindWatchWords();
+    // Read watchpoints (debug/ReadWatch.cpp).
+    bool WatchesReads() const;
+    void BindReadWatch();
+    uint64_t StepOne(uint32_t ip);
+    int TakeReadHits(bool countHits);
+    bool WatchHitAfter(uint32_t head, bool changed);
     bool BreakpointHit(uint32_t ip);
     bool WatchpointsChanged() const { return WatchWordsChanges<kManyWatchWords>() != 0; }
     void WatchpointHit(uint32_t head);
@@ -273,6 +294,7 @@ private:
     const FastHandler* formHeads = nullptr;                 // the kernel's own head table
     std::vector<SWatchWord> watchWords;                     // the enabled watchpoints
     std::array<SWatchWord, kFewWatchWords> fewWatchWords{}; // the same, when that few
+    CReadWatch readWatch;         // the enabled Read and Access watchpoints
     bool watchWordsBound = false; // and they are those of the memory below
     const uint8_t* boundData = nullptr;
     int32_t boundSize = 0;

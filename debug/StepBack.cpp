@@ -13,7 +13,7 @@ namespace {
 // Whether an instruction changed watched bytes (searching the past: plain compares do).
 bool WatchedBytesChanged(const std::vector<SWatchpoint>& watchpoints) {
     for (const SWatchpoint& watchpoint : watchpoints)
-        if (watchpoint.enabled && watchpoint.live &&
+        if (watchpoint.enabled && watchpoint.live && watchpoint.kind != EWatchKind::Read &&
             std::memcmp(watchpoint.live, watchpoint.bytes.data(), watchpoint.length) != 0)
             return true;
     return false;
@@ -77,6 +77,7 @@ bool CDebugger::ReverseContinue(std::string& error) {
             history->RestoreAtOrBefore(hit.count);
             Land(hit.count);
             Stop(hit.kind, hit.address, hit.id);
+            lastStop.read = hit.read;
             return true;
         }
         uint64_t previous = 0;
@@ -130,15 +131,19 @@ void CDebugger::ReplayTo(uint64_t target, std::vector<SPastHit>* hits) {
                     hits->push_back({count + executed, EDebugStop::Break, ip, id});
             }
             const uint32_t head = ip;
-            const uint64_t result = kernel.StepAt(ip);
+            const uint64_t result = hits ? StepOne(ip) : kernel.StepAt(ip);
             ++executed;
             ip = static_cast<uint32_t>(result);
             if (!kernel.IsRunning())
                 break;
-            if (hits && enabledWatchpoints > 0 && WatchedBytesChanged(watchpoints)) {
-                hits->push_back(
-                    {count + executed, EDebugStop::Watch, head, TakeWatchChanges(false)});
-                BindWatchWords();
+            if (hits && enabledWatchpoints > 0) {
+                const int read = readWatch.AnyRead() ? TakeReadHits(false) : 0;
+                const int written = WatchedBytesChanged(watchpoints) ? TakeWatchChanges(false) : 0;
+                if (read != 0 || written != 0) {
+                    hits->push_back({count + executed, EDebugStop::Watch, head,
+                                     written != 0 ? written : read, written == 0});
+                    BindWatchWords();
+                }
             }
             ended = (result & kSliceEnds) != 0;
         }

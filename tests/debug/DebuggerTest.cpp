@@ -53,9 +53,9 @@ protected:
         EXPECT_NE(id, 0) << error;
         return id;
     }
-    int Watch(uint32_t address, uint32_t length) {
+    int Watch(uint32_t address, uint32_t length, EWatchKind kind = EWatchKind::Write) {
         std::string error;
-        const int id = debugger->AddWatchpoint(address, length, error);
+        const int id = debugger->AddWatchpoint(address, length, error, kind);
         EXPECT_NE(id, 0) << error;
         return id;
     }
@@ -265,6 +265,82 @@ TEST_F(DebuggerTest, WatchpointsCatchBlockInstructionsPushedRegistersAndSystemCa
     EXPECT_FALSE(debugger->TakeStop(stop));
     EXPECT_EQ(Value("[0x600].8"), 0x66u);
     EXPECT_EQ(debugger->GetWatchpoints()[3].hits, 1u);
+}
+
+// Reads of every kind, and writes beside them: a direct operand, the pointer and the target of
+// an indirect one, the stack that RET and POP read, a block source, a string that a system
+// call reads. Write-only instructions do not stop read watchpoints, reads do not stop write
+// watchpoints, and an access watchpoint stops for both.
+const char* const kReads = R"(
+        MOV.32  #0x2000, sp
+wdata:  MOV.32  #7, [value]
+direct: ADD.I32 [value], #1, r8
+indir:  MOV.32  [[ptr]], r12
+        CALL    sub
+        PUSH.32 #5
+pop:    POP.32  r16
+movb:   MOVB    #4, [text], [0x600]
+        MOVB    #4, #"wxyz", [text]
+        MOV.16  #0x0601, r0     ; the title message: 3 bytes from msg
+        MOV.8   #3, r2
+        MOV.32  #msg, r4
+sys:    SYS
+incp:   INC.U32 [ptr]
+readp:  MOV.32  [ptr], r20
+idle:   WAIT
+        JMP     idle
+sub:    RET
+ptr:    .dword  value
+value:  .dword  0
+text:   .ascii  "abcd"
+msg:    .ascii  "hey"
+)";
+
+TEST_F(DebuggerTest, ReadWatchpointsStopAfterEveryKindOfReadAndOnlyThere) {
+    Boot(kReads);
+    const int written = Watch(Label("value"), 4);
+    const int value = Watch(Label("value"), 4, EWatchKind::Read);
+    const int pointer = Watch(Label("ptr"), 4, EWatchKind::Access);
+    const int stack = Watch(0x2000, 4, EWatchKind::Read);
+    const int text = Watch(Label("text") + 3, 1, EWatchKind::Read);
+    const int msg = Watch(Label("msg") + 1, 2, EWatchKind::Read);
+    const struct {
+        int id;
+        const char* label;
+        bool read;
+        uint64_t count; // instructions run when it stops
+    } expected[] = {
+        {written, "wdata", false, 2}, {value, "direct", true, 3},   {value, "indir", true, 4},
+        {stack, "sub", true, 6},      {stack, "pop", true, 8},      {text, "movb", true, 9},
+        {msg, "sys", true, 14},       {pointer, "incp", false, 15}, {pointer, "readp", true, 16},
+    };
+    for (const auto& e : expected) {
+        const SDebugStopInfo stop = Drive();
+        EXPECT_EQ(stop.kind, EDebugStop::Watch) << e.label;
+        EXPECT_EQ(stop.id, e.id) << e.label;
+        EXPECT_EQ(stop.address, Label(e.label)) << e.label;
+        EXPECT_EQ(stop.read, e.read) << e.label;
+        EXPECT_EQ(Count(), e.count) << e.label;
+        debugger->Continue();
+    }
+    // The program ran as it does without a debugger, then waits with nothing to report.
+    std::string message;
+    for (int i = 0; i < 5; ++i)
+        debugger->RunSlice(message);
+    SDebugStopInfo stop;
+    EXPECT_FALSE(debugger->TakeStop(stop));
+    EXPECT_EQ(Value("r8"), 8u);
+    EXPECT_EQ(Value("r12"), 7u);
+    EXPECT_EQ(Value("r16"), 5u);
+    EXPECT_EQ(Value("r20"), Label("value") + 1);
+    EXPECT_EQ(Value("[0x600].32"), 0x64636261u); // "abcd", before MOVB wrote "wxyz" over it
+    EXPECT_EQ(messages, std::vector<std::string>{"hey"});
+    // Each instruction counts once for each watchpoint it hit: the pointer read by the
+    // indirect operand too, and read and written by INC once.
+    const std::vector<uint64_t> hits = {1, 2, 3, 2, 1, 1};
+    for (size_t i = 0; i < hits.size(); ++i)
+        EXPECT_EQ(debugger->GetWatchpoints()[i].hits, hits[i]) << i;
+    EXPECT_STREQ(WatchKindName(debugger->GetWatchpoints()[2].kind), "access");
 }
 
 // Code that rewrites itself: the breakpoint stays on the address and the new instruction

@@ -214,6 +214,21 @@ TEST_F(StepBackTest, StepsBackOverCallsSystemCallsAndEventsToTheStatesTheMachine
     EXPECT_EQ(stop.address, Label("read"));
     EXPECT_GT(Count(), read);
     EXPECT_EQ(State(), seen[Count()]);
+
+    // Back to the last read of the counter, past the disk's writes of the bytes beside it,
+    // which a read watchpoint there does not see.
+    debugger->RemoveWatchpoint(watch);
+    debugger->AddWatchpoint(0x308, 4, unused, EWatchKind::Read);
+    const int counter = debugger->AddWatchpoint(0x30C, 4, unused, EWatchKind::Read);
+    const uint64_t now = Count();
+    ASSERT_TRUE(debugger->ReverseContinue(error)) << error;
+    ASSERT_TRUE(debugger->TakeStop(stop));
+    EXPECT_EQ(stop.kind, EDebugStop::Watch);
+    EXPECT_EQ(stop.id, counter);
+    EXPECT_TRUE(stop.read);
+    EXPECT_EQ(stop.address, Label("bump"));
+    EXPECT_LT(Count(), now);
+    EXPECT_EQ(State(), seen[Count()]);
 }
 
 } // namespace
