@@ -93,6 +93,7 @@ TEST_F(DebuggingTest, ConsoleSessionFindsAndPatchesTheBug) {
     const std::string script = dir.path + "/session.txt";
     std::ofstream(script) << "break next if r12 == 1\n"
                              "run\n"
+                             "rwatch result:4\n"
                              "print r12\n"
                              "bt\n"
                              "next\nnext\nnext\nnext\nnext\n"
@@ -102,6 +103,7 @@ TEST_F(DebuggingTest, ConsoleSessionFindsAndPatchesTheBug) {
                              "delete\n"
                              "set r12 = 0\n"
                              "continue\n"
+                             "info\n"
                              "print [result].32\n"
                              "trace 2\n"
                              "regs\n"
@@ -119,8 +121,12 @@ TEST_F(DebuggingTest, ConsoleSessionFindsAndPatchesTheBug) {
              "(tdb) #0  " + next + " in next  (" + dir.path + "/sum.asm:8)",
              "(tdb) r12.i32 = -1 (0xffffffffffffffff)",
              "(tdb) " + Hex8(Label("table")) + ": 01 00 00 00 02 00 00 00",
-             "(tdb) watchpoint 1 at " + Hex8(Label("result")) + ", 4 bytes",
-             "(tdb) watchpoint 1: " + Hex8(Label("result")) + " changed by " +
+             // The last round reads the dword behind the table: the sum.
+             "(tdb) watchpoint 1 at " + Hex8(Label("result")) + ", 4 bytes, read",
+             "(tdb) watchpoint 1: " + Hex8(Label("result")) + " read by " +
+                 Hex8(Label("next") + 28) + " ADD.I32     [[r8]], r4, r4",
+             "(tdb) watchpoint 2 at " + Hex8(Label("result")) + ", 4 bytes\n",
+             "(tdb) watchpoint 2: " + Hex8(Label("result")) + " changed by " +
                  Hex8(Label("next") + 80) + " MOV.32      r4, [0x" +
                  [&] {
                      char t[16];
@@ -128,6 +134,8 @@ TEST_F(DebuggingTest, ConsoleSessionFindsAndPatchesTheBug) {
                      return std::string(t);
                  }() +
                  "]",
+             "(tdb) watchpoint 1 at " + Hex8(Label("result")) + ", 4 bytes, read, hit 1\n" +
+                 "watchpoint 2 at " + Hex8(Label("result")) + ", 4 bytes, write, hit 1\n",
              "(tdb) [result].32 = 28 (0x1c)",
          })
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;

@@ -39,6 +39,8 @@ const char* const kHelp =
     "  delete [N]                  remove breakpoint N, or all (d)\n"
     "  enable N / disable N        switch breakpoint N on or off\n"
     "  watch WHERE[:LEN]           stop after an instruction changed LEN bytes at WHERE\n"
+    "  rwatch WHERE[:LEN]          stop after an instruction read any of them\n"
+    "  awatch WHERE[:LEN]          stop after an instruction read or changed any of them\n"
     "  unwatch N                   remove watchpoint N\n"
     "  info                        list the breakpoints and watchpoints\n"
     "  run, continue               run until something stops the machine (r, c)\n"
@@ -94,7 +96,11 @@ bool CDebugConsole::Execute(const std::string& text) {
     else if (command == "enable" || command == "disable")
         Enable(words, command == "enable");
     else if (command == "watch")
-        Watch(words);
+        Watch(words, EWatchKind::Write);
+    else if (command == "rwatch")
+        Watch(words, EWatchKind::Read);
+    else if (command == "awatch")
+        Watch(words, EWatchKind::Access);
     else if (command == "unwatch") {
         if (words.size() != 1 || !debugger.RemoveWatchpoint(std::atoi(words[0].c_str())))
             Error("unwatch N: no such watchpoint");
@@ -217,9 +223,12 @@ void CDebugConsole::Enable(const Words& words, bool enable) {
             Error("no breakpoint " + word);
 }
 
-void CDebugConsole::Watch(const Words& words) {
+void CDebugConsole::Watch(const Words& words, EWatchKind kind) {
     if (words.size() != 1) {
-        Error("watch WHERE[:LEN]");
+        Error(std::string(kind == EWatchKind::Read     ? "rwatch"
+                          : kind == EWatchKind::Access ? "awatch"
+                                                       : "watch") +
+              " WHERE[:LEN]");
         return;
     }
     const size_t colon = words[0].rfind(':');
@@ -231,13 +240,14 @@ void CDebugConsole::Watch(const Words& words) {
     if (!Address(words[0].substr(0, colon), address))
         return;
     std::string error;
-    const int id = debugger.AddWatchpoint(address, static_cast<uint32_t>(length), error);
+    const int id = debugger.AddWatchpoint(address, static_cast<uint32_t>(length), error, kind);
     if (id == 0) {
         Error(error);
         return;
     }
     out << "watchpoint " << id << " at " << Hex8(address) << ", " << length
-        << (length == 1 ? " byte\n" : " bytes\n");
+        << (length == 1 ? " byte" : " bytes")
+        << (kind == EWatchKind::Write ? "" : std::string(", ") + WatchKindName(kind)) << "\n";
 }
 
 void CDebugConsole::Info() {
@@ -251,8 +261,9 @@ void CDebugConsole::Info() {
         out << (b.enabled ? "" : " disabled") << ", hit " << b.hits << "\n";
     }
     for (const SWatchpoint& w : debugger.GetWatchpoints())
-        out << "watchpoint " << w.id << " at " << Hex8(w.address) << ", " << w.length << " bytes"
-            << (w.enabled ? "" : " disabled") << ", hit " << w.hits << "\n";
+        out << "watchpoint " << w.id << " at " << Hex8(w.address) << ", " << w.length << " bytes, "
+            << WatchKindName(w.kind) << (w.enabled ? "" : " disabled") << ", hit " << w.hits
+            << "\n";
     if (debugger.HasHistory()) {
         const SHistoryFigures history = debugger.GetHistoryFigures();
         char text[160];
@@ -318,9 +329,9 @@ void CDebugConsole::ReportStop(const std::string& ended) {
         for (const SWatchpoint& w : debugger.GetWatchpoints()) {
             if (w.id != stop.id)
                 continue;
-            out << "watchpoint " << w.id << ": " << Hex8(w.address) << " changed by "
-                << Hex8(stop.address) << " " << debugger.Disassemble(stop.address).instruction.text
-                << "\n";
+            out << "watchpoint " << w.id << ": " << Hex8(w.address)
+                << (stop.read ? " read by " : " changed by ") << Hex8(stop.address) << " "
+                << debugger.Disassemble(stop.address).instruction.text << "\n";
         }
         break;
     }

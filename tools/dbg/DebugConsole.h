@@ -33,7 +33,7 @@ private:
     void Break(const std::string& arguments);
     void Delete(const Words& words);
     void Enable(const Words& words, bool enable);
-    void Watch(const Words& words);
+    void Watch(const Words& words, EWatchKind kind);
     void Resume(const std::string& how, const Words& words);
     void Registers();
     void Examine(const Words& words);
