@@ -36,6 +36,8 @@ namespace {
 const QColor kChangedColor(255, 220, 120);
 const QColor kCurrentLineColor(200, 230, 255);
 const QColor kBreakpointColor(190, 30, 30);
+// The kinds of watchpoint in the list and the field's choice, as EWatchKind orders them.
+const QString kWatchKindNames[] = {"Write", "Read", "Access"};
 
 QString Hex32(uint32_t value) {
     return QString("%1").arg(value, 8, 16, QChar('0'));
@@ -226,7 +228,18 @@ QWidget* CDebuggerWindow::BuildMemory() {
     auto* watch = new QAction("Watch Selected Bytes", page);
     watch->setObjectName("actionWatchMemory");
     watch->setToolTip("Pause right after an instruction changes the selected bytes");
-    connect(watch, &QAction::triggered, this, &CDebuggerWindow::WatchSelectedMemory);
+    connect(watch, &QAction::triggered, this, [this] { WatchSelectedMemory(EWatchKind::Write); });
+    auto* watchReads = new QAction("Watch Reads of Selected Bytes", page);
+    watchReads->setObjectName("actionWatchMemoryReads");
+    watchReads->setToolTip("Pause right after an instruction reads any of the selected bytes");
+    connect(watchReads, &QAction::triggered, this,
+            [this] { WatchSelectedMemory(EWatchKind::Read); });
+    auto* watchAccesses = new QAction("Watch Reads and Changes of Selected Bytes", page);
+    watchAccesses->setObjectName("actionWatchMemoryAccesses");
+    watchAccesses->setToolTip(
+        "Pause right after an instruction reads or changes any of the selected bytes");
+    connect(watchAccesses, &QAction::triggered, this,
+            [this] { WatchSelectedMemory(EWatchKind::Access); });
     auto* watchButton = new QPushButton("Watch", page);
     connect(watchButton, &QPushButton::clicked, watch, &QAction::trigger);
     row->addWidget(watchButton);
@@ -244,6 +257,8 @@ QWidget* CDebuggerWindow::BuildMemory() {
         memory->setColumnWidth(i, 22);
     connect(memory, &QTableWidget::cellChanged, this, &CDebuggerWindow::EditMemory);
     memory->addAction(watch);
+    memory->addAction(watchReads);
+    memory->addAction(watchAccesses);
     memory->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(memory);
     return page;
@@ -279,9 +294,11 @@ QWidget* CDebuggerWindow::BuildBreakpoints() {
     row->addWidget(remove);
     layout->addLayout(row);
 
-    layout->addWidget(
-        new QLabel("Watchpoints: pause right after an instruction changes the bytes", page));
-    watchpoints = MakeTable(5, {"On", "#", "Address", "Bytes", "Where / hits"}, page);
+    layout->addWidget(new QLabel(
+        "Watchpoints: pause right after an instruction changes the bytes (Write), reads one of "
+        "them (Read), or either (Access)",
+        page));
+    watchpoints = MakeTable(6, {"On", "#", "Kind", "Address", "Bytes", "Where / hits"}, page);
     watchpoints->setObjectName("watchpointView");
     watchpoints->setEditTriggers(QAbstractItemView::NoEditTriggers);
     watchpoints->horizontalHeader()->setStretchLastSection(true);
@@ -299,6 +316,12 @@ QWidget* CDebuggerWindow::BuildBreakpoints() {
     connect(watchpointField, &QLineEdit::returnPressed, this,
             &CDebuggerWindow::AddWatchpointFromField);
     watchRow->addWidget(watchpointField);
+    watchpointKind = new QComboBox(page);
+    watchpointKind->setObjectName("watchpointKind");
+    for (const QString& kind : kWatchKindNames)
+        watchpointKind->addItem(kind);
+    watchpointKind->setToolTip("What an instruction does to the bytes to pause the program");
+    watchRow->addWidget(watchpointKind);
     auto* addWatch = new QPushButton("Add", page);
     connect(addWatch, &QPushButton::clicked, this, &CDebuggerWindow::AddWatchpointFromField);
     watchRow->addWidget(addWatch);
@@ -320,7 +343,7 @@ void CDebuggerWindow::AttachKernel(CKernel* kernel, const std::string& imagePath
             keptBreakpoints.push_back({b.address, b.condition.GetText(), b.enabled});
         keptWatchpoints.clear();
         for (const SWatchpoint& w : debugger->GetWatchpoints())
-            keptWatchpoints.push_back({w.address, w.length, w.enabled});
+            keptWatchpoints.push_back({w.address, w.length, w.kind, w.enabled});
     }
     debugger.reset();
     if (kernel) {
@@ -337,7 +360,7 @@ void CDebuggerWindow::AttachKernel(CKernel* kernel, const std::string& imagePath
                 debugger->EnableBreakpoint(id, false);
         }
         for (const SKeptWatchpoint& w : keptWatchpoints) {
-            const int id = debugger->AddWatchpoint(w.address, w.length, error);
+            const int id = debugger->AddWatchpoint(w.address, w.length, error, w.kind);
             if (id != 0 && !w.enabled)
                 debugger->EnableWatchpoint(id, false);
         }
@@ -544,9 +567,9 @@ void CDebuggerWindow::RemoveSelectedBreakpoint() {
     FillDisassembly();
 }
 
-void CDebuggerWindow::AddWatchpoint(uint32_t address, uint32_t length) {
+void CDebuggerWindow::AddWatchpoint(uint32_t address, uint32_t length, EWatchKind kind) {
     std::string error;
-    if (!Attached() || debugger->AddWatchpoint(address, length, error) == 0) {
+    if (!Attached() || debugger->AddWatchpoint(address, length, error, kind) == 0) {
         status->setText(HostTextToQString(error));
         return;
     }
@@ -576,10 +599,10 @@ void CDebuggerWindow::AddWatchpointFromField() {
         return;
     }
     watchpointField->clear();
-    AddWatchpoint(address, length);
+    AddWatchpoint(address, length, static_cast<EWatchKind>(watchpointKind->currentIndex()));
 }
 
-void CDebuggerWindow::WatchSelectedMemory() {
+void CDebuggerWindow::WatchSelectedMemory(EWatchKind kind) {
     if (!Attached())
         return;
     // From the first selected byte to the last (the current byte when none is selected).
@@ -597,7 +620,7 @@ void CDebuggerWindow::WatchSelectedMemory() {
         return;
     }
     const auto [first, last] = std::minmax_element(addresses.begin(), addresses.end());
-    AddWatchpoint(*first, *last - *first + 1);
+    AddWatchpoint(*first, *last - *first + 1, kind);
 }
 
 void CDebuggerWindow::RemoveSelectedWatchpoint() {
@@ -669,7 +692,10 @@ void CDebuggerWindow::ShowStopStatus() {
         text = QString("Breakpoint %1").arg(stop.id);
         break;
     case EDebugStop::Watch:
-        text = QString("Watchpoint %1 (written by 0x%2)").arg(stop.id).arg(Hex32(stop.address));
+        text = QString("Watchpoint %1 (%2 by 0x%3)")
+                   .arg(stop.id)
+                   .arg(stop.read ? "read" : "written")
+                   .arg(Hex32(stop.address));
         break;
     case EDebugStop::Fault:
         text = "Failed: " + MachineToQString(stop.message);
@@ -970,11 +996,12 @@ void CDebuggerWindow::FillWatchpoints() {
             on->setCheckState(w.enabled ? Qt::Checked : Qt::Unchecked);
             watchpoints->setItem(row, 0, on);
             watchpoints->setItem(row, 1, Cell(QString::number(w.id)));
-            watchpoints->setItem(row, 2, Cell(Hex32(w.address)));
-            watchpoints->setItem(row, 3, Cell(QString::number(w.length)));
+            watchpoints->setItem(row, 2, Cell(kWatchKindNames[static_cast<int>(w.kind)]));
+            watchpoints->setItem(row, 3, Cell(Hex32(w.address)));
+            watchpoints->setItem(row, 4, Cell(QString::number(w.length)));
             const QString where = QString::fromStdString(debugger->DescribeAddress(w.address));
             const QString hits = QString("%1 hits").arg(w.hits);
-            watchpoints->setItem(row, 4, Cell(where.isEmpty() ? hits : where + ", " + hits));
+            watchpoints->setItem(row, 5, Cell(where.isEmpty() ? hits : where + ", " + hits));
         }
     }
     filling = false;

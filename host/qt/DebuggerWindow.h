@@ -84,8 +84,9 @@ public:
     void ToggleBreakpointAtCursor();
     // Shows the memory from an address, a label or an expression.
     void ShowMemoryAt(const QString& where);
-    // Watches the bytes selected in the memory view (the current one when none are).
-    void WatchSelectedMemory();
+    // Watches the bytes selected in the memory view (the current one when none are) for
+    // changes, reads or both.
+    void WatchSelectedMemory(EWatchKind kind = EWatchKind::Write);
     // Everything again from the machine's state.
     void Refresh();
 
@@ -125,7 +126,7 @@ private:
     void DisassemblyClicked(int row, int column);
     void AddBreakpointFromField();
     void RemoveSelectedBreakpoint();
-    void AddWatchpoint(uint32_t address, uint32_t length);
+    void AddWatchpoint(uint32_t address, uint32_t length, EWatchKind kind);
     void AddWatchpointFromField();
     void RemoveSelectedWatchpoint();
     void RefreshWhileRunning();
@@ -145,6 +146,7 @@ private:
     struct SKeptWatchpoint {
         uint32_t address;
         uint32_t length;
+        EWatchKind kind;
         bool enabled;
     };
     std::vector<SKeptWatchpoint> keptWatchpoints;
@@ -168,6 +170,7 @@ private:
     QLineEdit* breakpointField;
     QTableWidget* watchpoints;
     QLineEdit* watchpointField;
+    QComboBox* watchpointKind;
     QTimer* liveRefresh;
     QListWidget* trace;
     QPlainTextEdit* log;

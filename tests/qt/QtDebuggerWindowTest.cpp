@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -233,7 +234,8 @@ void QtDebuggerWindowTest::watchesListsEventsAndFollowsTheRun() {
     QCOMPARE(debugger->GetLastStop().address, increment);
     QTableWidget* watchpoints = window.GetWatchpointView();
     QCOMPARE(watchpoints->rowCount(), 1);
-    QVERIFY(watchpoints->item(0, 4)->text().endsWith("1 hits"));
+    QCOMPARE(watchpoints->item(0, 2)->text(), QString("Write"));
+    QVERIFY(watchpoints->item(0, 5)->text().endsWith("1 hits"));
 
     // Switched off in its list, it lets the program count on; one typed into the field
     // stops it again, and Remove takes that one away.
@@ -259,6 +261,25 @@ void QtDebuggerWindowTest::watchesListsEventsAndFollowsTheRun() {
     window.findChild<QPushButton*>("removeWatchpoint")->click();
     QCOMPARE(debugger->GetWatchpoints().size(), size_t{1});
     QCOMPARE(watchpoints->rowCount(), 1);
+
+    // The same bytes watched for reads, the kind chosen beside the field: the INC reads them
+    // before it changes them, and the status says "read".
+    window.findChild<QComboBox*>("watchpointKind")->setCurrentText("Read");
+    field->setText("0x" + QString::number(count, 16) + ":4");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(debugger->GetWatchpoints().size(), size_t{2});
+    QCOMPARE(debugger->GetWatchpoints()[1].kind, EWatchKind::Read);
+    QCOMPARE(watchpoints->item(1, 2)->text(), QString("Read"));
+    window.ContinueOrPause();
+    QTRY_VERIFY(debugger->IsPaused());
+    QCOMPARE(debugger->GetLastStop().kind, EDebugStop::Watch);
+    QVERIFY(debugger->GetLastStop().read);
+    QCOMPARE(debugger->GetLastStop().address, increment);
+    const QString said = window.findChild<QLabel*>("debuggerStatus")->text();
+    QVERIFY2(said.startsWith(QString("Watchpoint %1 (read by 0x%2) at ")
+                                 .arg(debugger->GetWatchpoints()[1].id)
+                                 .arg(increment, 8, 16, QChar('0'))),
+             qPrintable(said));
 }
 
 QTEST_MAIN(QtDebuggerWindowTest)
