@@ -42,7 +42,7 @@ got:    GETEVENT
 read:   SYS
         CALL    bump
 after:  MOV.32  #0x410505, r0   ; screen: an A at the column of the count of calls
-        MOV.32  [0x30C], r8
+column: MOV.32  [0x30C], r8
         MOV.32  #0, r12
         SYS
         JMP     wait
@@ -215,8 +215,8 @@ TEST_F(StepBackTest, StepsBackOverCallsSystemCallsAndEventsToTheStatesTheMachine
     EXPECT_GT(Count(), read);
     EXPECT_EQ(State(), seen[Count()]);
 
-    // Back to the last read of the counter, past the disk's writes of the bytes beside it,
-    // which a read watchpoint there does not see.
+    // Back to the last read of the counter (for the screen's column), past the disk's writes
+    // of the bytes beside it, which a read watchpoint there does not see.
     debugger->RemoveWatchpoint(watch);
     debugger->AddWatchpoint(0x308, 4, unused, EWatchKind::Read);
     const int counter = debugger->AddWatchpoint(0x30C, 4, unused, EWatchKind::Read);
@@ -226,7 +226,7 @@ TEST_F(StepBackTest, StepsBackOverCallsSystemCallsAndEventsToTheStatesTheMachine
     EXPECT_EQ(stop.kind, EDebugStop::Watch);
     EXPECT_EQ(stop.id, counter);
     EXPECT_TRUE(stop.read);
-    EXPECT_EQ(stop.address, Label("bump"));
+    EXPECT_EQ(stop.address, Label("column"));
     EXPECT_LT(Count(), now);
     EXPECT_EQ(State(), seen[Count()]);
 }
