@@ -1,6 +1,7 @@
 #include "debug/Debugger.h"
 
 #include "core/Kernel.h"
+#include "debug/HeadWrites.h"
 #include "debug/MachineBytes.h"
 #include "isa/OpcodeMap.h"
 
@@ -248,10 +249,12 @@ void CDebugger::BindWatchWords() {
     boundData = memory.GetData();
     boundSize = memory.GetSize();
     watchWords.clear();
+    watchesRegisters = false;
     for (SWatchpoint& watchpoint : watchpoints) {
         watchpoint.live = MachineBytes(GetMemory(), watchpoint.address, watchpoint.length);
         if (!watchpoint.enabled || !watchpoint.live || watchpoint.kind == EWatchKind::Read)
             continue;
+        watchesRegisters = watchesRegisters || watchpoint.address >= kRegisterBlockAddress;
         for (uint32_t offset = 0; offset < watchpoint.length; offset += 8) {
             const uint32_t count = std::min<uint32_t>(8, watchpoint.length - offset);
             uint8_t seen[8];
@@ -406,12 +409,15 @@ bool CDebugger::RunCheckedSlice(std::string& message) {
 // ends a chain, and a head that starts one on the exact path near the end of data memory.
 bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
     BindWatchWords();
-    kernel.BeginSteppedSlice(CheckedHeadTable(watchWords.size(), traceLength > 0), this);
+    kernel.BeginSteppedSlice(CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters),
+                             this);
     formHeads = kernel.GetHeadTable();
     const uint32_t chainLimit = kernel.GetFastView().instructionLimit;
     skipArmed = skipBreakpointOnce;
     skipHead = ip;
     skipBreakpointOnce = false;
+    // What changed since the last slice is that last instruction's.
+    lastWrite = kWroteAnything;
     uint32_t budget = sliceBudget;
     bool ended = false;
     while (budget > 0 && !ended) {
@@ -427,7 +433,7 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
         ended = (result & kSliceEnds) != 0;
         if (paused || !kernel.IsRunning())
             break; // stopped before an instruction, or failed (RunSlice reports that)
-        if (WatchpointsChanged()) {
+        if (MayHaveChangedWatched() && WatchpointsChanged()) {
             WatchpointHit(lastHead);
             break;
         }
@@ -437,51 +443,101 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
 }
 
 // A table for each count of watch words up to a few, and for more, with and without the
-// trace; each is built when first used.
-template <int Words, bool Trace>
+// trace, and with watched register bytes or without; each is built when first used. Without
+// watched register bytes an instruction that writes one register through a direct field
+// leaves the watched words as they were, as do the jumps.
+template <int Words, bool Trace, bool RegistersWatched>
 const FastHandler* CDebugger::CheckedHeadTable() {
     static const auto table = [] {
         std::array<FastHandler, CKernel::kHeadWords> heads;
-        heads.fill(&CDebugger::CheckedHead<Words, Trace>);
+        if constexpr (Words == 0) {
+            heads.fill(&CDebugger::CheckedHead<0, Trace, kWritesAnything>);
+        } else {
+            static constexpr auto forms = []<size_t... W>(std::index_sequence<W...>) {
+                return std::array<FastHandler, sizeof...(W)>{
+                    &CDebugger::CheckedHead<Words, Trace, static_cast<int>(W)>...};
+            }
+            (std::make_index_sequence<kLongestWriteOffset + 1>());
+            for (uint32_t word = 0; word < CKernel::kHeadWords; ++word) {
+                const SHeadWrites writes = DescribeHeadWrites(word);
+                int form = kWritesAnything;
+                if (writes.kind == EHeadWrites::Nothing)
+                    form = kWritesNothing;
+                else if (writes.kind == EHeadWrites::DirectOperand && !RegistersWatched)
+                    form = static_cast<int>(writes.fieldOffset);
+                heads[word] = forms[form];
+            }
+        }
         return heads;
     }();
     return table.data();
 }
 
-const FastHandler* CDebugger::CheckedHeadTable(size_t words, bool trace) {
+const FastHandler* CDebugger::CheckedHeadTable(size_t words, bool trace, bool registersWatched) {
     using Table = const FastHandler* (*)();
-    static constexpr std::array<std::array<Table, kFewWatchWords + 2>, 2> tables = {{
-        {&CheckedHeadTable<0, false>, &CheckedHeadTable<1, false>, &CheckedHeadTable<2, false>,
-         &CheckedHeadTable<3, false>, &CheckedHeadTable<4, false>,
-         &CheckedHeadTable<kManyWatchWords, false>},
-        {&CheckedHeadTable<0, true>, &CheckedHeadTable<1, true>, &CheckedHeadTable<2, true>,
-         &CheckedHeadTable<3, true>, &CheckedHeadTable<4, true>,
-         &CheckedHeadTable<kManyWatchWords, true>},
-    }};
+    static constexpr auto tables = []<size_t... I>(std::index_sequence<I...>) {
+        // Index: trace * 2 + registers watched, then the count of watch words.
+        constexpr auto row = []<bool Trace, bool Registers>() {
+            return std::array<Table, kFewWatchWords + 2>{
+                &CheckedHeadTable<0, Trace, Registers>,
+                &CheckedHeadTable<1, Trace, Registers>,
+                &CheckedHeadTable<2, Trace, Registers>,
+                &CheckedHeadTable<3, Trace, Registers>,
+                &CheckedHeadTable<4, Trace, Registers>,
+                &CheckedHeadTable<kManyWatchWords, Trace, Registers>};
+        };
+        return std::array<std::array<Table, kFewWatchWords + 2>, sizeof...(I)>{
+            row.template operator()<(I >> 1) != 0, (I & 1) != 0>()...};
+    }
+    (std::make_index_sequence<4>());
     static_assert(kFewWatchWords == 4);
-    return tables[trace][std::min<size_t>(words, kFewWatchWords + 1)]();
+    return tables[trace * 2 + registersWatched][std::min<size_t>(words, kFewWatchWords + 1)]();
+}
+
+// What the instruction at ip (wholly in data memory) may write (see lastWrite): nothing, any
+// byte, or the value at the address in its direct field at offset Writes.
+template <int Writes>
+inline uint32_t CDebugger::WrittenAddress(const SFastView& view, uint32_t ip) {
+    if constexpr (Writes == kWritesNothing) {
+        return kRegisterBlockAddress;
+    } else if constexpr (Writes == kWritesAnything) {
+        return kWroteAnything;
+    } else {
+        uint32_t address;
+        std::memcpy(&address, view.data + ip + Writes, 4);
+        return address;
+    }
 }
 
 // Before each instruction of a chain: the checks, then the instruction's own form, which
-// goes on with the next head through this table again. Most heads pass the checks without
+// goes on with the next head through this table again. The watched words are compared only
+// where the previous instruction may have changed them. Most heads pass the checks without
 // a call; the rest go to CheckedHeadSlowly.
-template <int Words, bool Trace>
+template <int Words, bool Trace, int Writes>
 uint64_t CDebugger::CheckedHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget) {
-    CDebugger& debugger = *static_cast<CDebugger*>(kernel.GetFastView().context);
-    // One test for both: the bits of changed watched bytes, or breakpoints near ip.
-    if ((debugger.WatchWordsChanges<Words>() | debugger.breakpointFilter[ip & kFilterMask]) != 0)
-        [[unlikely]]
-        return debugger.CheckedHeadSlowly(ip, word, budget);
-    debugger.NoteExecuted<Trace>(ip);
+    const SFastView& view = kernel.GetFastView();
+    CDebugger& debugger = *static_cast<CDebugger*>(view.context);
+    // One test for both: breakpoints near ip, or the bits of changed watched bytes.
+    uint64_t stops = debugger.breakpointFilter[ip & kFilterMask];
+    if constexpr (Words != 0) {
+        if (debugger.MayHaveChangedWatched())
+            stops |= debugger.WatchWordsChanges<Words>();
+    }
+    if (stops != 0) [[unlikely]]
+        return CheckedHeadSlowly(kernel, ip, word, budget);
+    debugger.NoteExecuted<Trace>(ip, WrittenAddress<Writes>(view, ip));
     return debugger.formHeads[word](kernel, ip, word, budget);
 }
 
-uint64_t CDebugger::CheckedHeadSlowly(uint32_t ip, uint32_t word, uint32_t budget) {
+// Takes the arguments of CheckedHead as they are, so that the checks pass them on untouched.
+uint64_t CDebugger::CheckedHeadSlowly(CKernel& kernel, uint32_t ip, uint32_t word,
+                                      uint32_t budget) {
+    CDebugger& debugger = *static_cast<CDebugger*>(kernel.GetFastView().context);
     // A stop ends the chain before the instruction and gives back its share of the budget.
-    if (StopsBefore(ip))
+    if (debugger.StopsBefore(ip))
         return SliceResult(ip, true, budget + 1);
-    NoteExecuted(ip);
-    return formHeads[word](kernel, ip, word, budget);
+    debugger.NoteExecuted(ip);
+    return debugger.formHeads[word](kernel, ip, word, budget);
 }
 
 // What the previous instruction wrote to watched bytes, then the breakpoints at ip.
@@ -505,8 +561,9 @@ bool CDebugger::BreakBefore(uint32_t ip) {
 }
 
 template <bool Trace>
-inline void CDebugger::NoteExecuted(uint32_t ip) {
+inline void CDebugger::NoteExecuted(uint32_t ip, uint32_t written) {
     lastHead = ip;
+    lastWrite = written;
     if constexpr (Trace)
         trace[traceNext++ & traceMask] = ip;
 }

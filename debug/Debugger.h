@@ -226,6 +226,12 @@ private:
     // own count; more take the table that loops (kManyWatchWords).
     static constexpr int kFewWatchWords = 4;
     static constexpr int kManyWatchWords = -1;
+    // CheckedHead's `Writes` for an instruction that writes no byte of the machine, and for
+    // one that may write any; from 2 on it is the offset of the direct field it writes.
+    static constexpr int kWritesNothing = 0;
+    static constexpr int kWritesAnything = 1;
+    // For lastWrite: the instruction may have written any byte (0 is a data address).
+    static constexpr uint32_t kWroteAnything = 0;
     // A breakpoint or watchpoint hit found while running the past again.
     struct SPastHit {
         uint64_t count = 0; // the instruction count where the machine stops for it
@@ -247,20 +253,29 @@ private:
     bool NeedsChecks() const;
     bool CheckedSlice(uint32_t& ip, uint32_t& executed);
     bool SteppedSlice(uint32_t& ip, uint32_t& executed);
-    // The entry of every head word in a checked slice's head table.
-    template <int Words, bool Trace>
+    // The entry of a head word in a checked slice's head table. `Writes` tells what the
+    // instruction may write (kWritesNothing, kWritesAnything, or the offset of the one direct
+    // field it writes through, see debug/HeadWrites.h).
+    template <int Words, bool Trace, int Writes>
     static uint64_t CheckedHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
-    template <int Words, bool Trace>
+    template <int Writes>
+    static uint32_t WrittenAddress(const SFastView& view, uint32_t ip);
+    template <int Words, bool Trace, bool RegistersWatched>
     static const FastHandler* CheckedHeadTable();
-    static const FastHandler* CheckedHeadTable(size_t words, bool trace);
+    static const FastHandler* CheckedHeadTable(size_t words, bool trace, bool registersWatched);
     template <int Words>
     uint64_t WatchWordsChanges() const;
-    [[gnu::cold]] uint64_t CheckedHeadSlowly(uint32_t ip, uint32_t word, uint32_t budget);
+    [[gnu::cold]] static uint64_t CheckedHeadSlowly(CKernel& kernel, uint32_t ip, uint32_t word,
+                                                    uint32_t budget);
     bool StopsBefore(uint32_t ip);
     bool BreakBefore(uint32_t ip);
     template <bool Trace>
+    void NoteExecuted(uint32_t ip, uint32_t written = kWroteAnything);
     void NoteExecuted(uint32_t ip);
-    void NoteExecuted(uint32_t ip);
+    // Whether the last instruction may have changed watched bytes.
+    bool MayHaveChangedWatched() const {
+        return lastWrite - kRegisterBlockAddress >= kRegisterAreaSize;
+    }
     void BindWatchWords();
     // Read watchpoints (debug/ReadWatch.cpp).
     bool WatchesReads() const;
@@ -291,6 +306,11 @@ private:
 
     // The state of a checked slice (CheckedSlice), which its head table's entries reach
     // through the kernel's view.
+    // Where the last instruction wrote, as far as its head tells: an address in the register
+    // area when it wrote no byte of data memory (kRegisterBlockAddress when it wrote nothing),
+    // kWroteAnything when it may have written any. The watched words are compared after the
+    // latter only (with watched register bytes, writing a register counts as the latter).
+    uint32_t lastWrite = kWroteAnything;
     const FastHandler* formHeads = nullptr;                 // the kernel's own head table
     std::vector<SWatchWord> watchWords;                     // the enabled watchpoints
     std::array<SWatchWord, kFewWatchWords> fewWatchWords{}; // the same, when that few
@@ -298,8 +318,9 @@ private:
     bool watchWordsBound = false; // and they are those of the memory below
     const uint8_t* boundData = nullptr;
     int32_t boundSize = 0;
-    uint32_t lastHead = 0; // the instruction that ran last
-    uint32_t skipHead = 0; // resuming at a breakpoint: its instruction runs
+    uint32_t lastHead = 0;         // the instruction that ran last (lastWrite: what it wrote)
+    bool watchesRegisters = false; // an enabled watchpoint has bytes in the register block
+    uint32_t skipHead = 0;         // resuming at a breakpoint: its instruction runs
     bool skipArmed = false;
 
     bool paused = false;
