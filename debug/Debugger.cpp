@@ -240,11 +240,10 @@ void CDebugger::RefreshWatchpoints() {
 // Where the watched bytes live now (the machine's memory may have been replaced since the
 // last slice), and the words that the checks compare: 8 bytes from each watched byte on,
 // with the bytes beyond the range masked off. Both areas of the machine have spare bytes
-// behind them, so the last word of a range ending there can be read whole.
-void CDebugger::BindWatchWords() {
+// behind them, so the last word of a range ending there can be read whole. With them, the
+// head table that a checked slice runs (which also depends on the trace).
+void CDebugger::RebindWatchWords() {
     const CMemory& memory = GetMemory();
-    if (watchWordsBound && boundData == memory.GetData() && boundSize == memory.GetSize())
-        return;
     watchWordsBound = true;
     boundData = memory.GetData();
     boundSize = memory.GetSize();
@@ -267,6 +266,7 @@ void CDebugger::BindWatchWords() {
     }
     std::copy_n(watchWords.begin(), std::min<size_t>(watchWords.size(), kFewWatchWords),
                 fewWatchWords.begin());
+    checkedHeads = CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters);
     BindReadWatch();
 }
 
@@ -409,8 +409,7 @@ bool CDebugger::RunCheckedSlice(std::string& message) {
 // ends a chain, and a head that starts one on the exact path near the end of data memory.
 bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
     BindWatchWords();
-    kernel.BeginSteppedSlice(CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters),
-                             this);
+    kernel.BeginSteppedSlice(checkedHeads, this);
     formHeads = kernel.GetHeadTable();
     const uint32_t chainLimit = kernel.GetFastView().instructionLimit;
     skipArmed = skipBreakpointOnce;
@@ -635,6 +634,7 @@ bool CDebugger::StepFinished(EFamily family, uint32_t spBefore) {
 
 void CDebugger::SetTraceLength(size_t length) {
     traceLength = length;
+    watchWordsBound = false; // the checked slices' head table depends on it
     trace.assign(std::bit_ceil(std::max<size_t>(length, 1)), 0);
     traceMask = trace.size() - 1;
     traceNext = 0;

@@ -276,7 +276,14 @@ private:
     bool MayHaveChangedWatched() const {
         return lastWrite - kRegisterBlockAddress >= kRegisterAreaSize;
     }
-    void BindWatchWords();
+    // Binds the watch words again where the watchpoints or the memory changed.
+    void BindWatchWords() {
+        const CMemory& memory = kernel.GetMemory();
+        if (!watchWordsBound || boundData != memory.GetData() || boundSize != memory.GetSize())
+            [[unlikely]]
+            RebindWatchWords();
+    }
+    void RebindWatchWords();
     // Read watchpoints (debug/ReadWatch.cpp).
     bool WatchesReads() const;
     void BindReadWatch();
@@ -312,6 +319,7 @@ private:
     // latter only (with watched register bytes, writing a register counts as the latter).
     uint32_t lastWrite = kWroteAnything;
     const FastHandler* formHeads = nullptr;                 // the kernel's own head table
+    const FastHandler* checkedHeads = nullptr;              // the table that runs the checks
     std::vector<SWatchWord> watchWords;                     // the enabled watchpoints
     std::array<SWatchWord, kFewWatchWords> fewWatchWords{}; // the same, when that few
     CReadWatch readWatch;         // the enabled Read and Access watchpoints
