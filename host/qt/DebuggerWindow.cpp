@@ -135,6 +135,8 @@ CDebuggerWindow::CDebuggerWindow(std::function<void()> wake, std::function<void(
     splitter->addWidget(tabs);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
+    // At first the disassembly shows its four columns whole; the tabs take the rest.
+    splitter->setSizes({540, 680});
     setCentralWidget(splitter);
 
     BuildActions();
@@ -294,10 +296,12 @@ QWidget* CDebuggerWindow::BuildBreakpoints() {
     row->addWidget(remove);
     layout->addLayout(row);
 
-    layout->addWidget(new QLabel(
-        "Watchpoints: pause right after an instruction changes the bytes (Write), reads one of "
-        "them (Read), or either (Access)",
-        page));
+    // Wrapped, so that the list's explanation does not widen the tabs.
+    auto* watchHelp = new QLabel("Watchpoints: pause right after an instruction changes the "
+                                 "bytes (Write), reads any of them (Read), or either (Access)",
+                                 page);
+    watchHelp->setWordWrap(true);
+    layout->addWidget(watchHelp);
     watchpoints = MakeTable(6, {"On", "#", "Kind", "Address", "Bytes", "Where / hits"}, page);
     watchpoints->setObjectName("watchpointView");
     watchpoints->setEditTriggers(QAbstractItemView::NoEditTriggers);
