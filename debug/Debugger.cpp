@@ -267,6 +267,7 @@ void CDebugger::RebindWatchWords() {
     std::copy_n(watchWords.begin(), std::min<size_t>(watchWords.size(), kFewWatchWords),
                 fewWatchWords.begin());
     checkedHeads = CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters);
+    watchesReads = WatchesReads();
     BindReadWatch();
 }
 
@@ -398,8 +399,9 @@ bool CDebugger::RunCheckedSlice(std::string& message) {
     uint32_t ip = kernel.GetIP();
     uint32_t executed = 0;
     // Read watchpoints see the exact path only, one instruction at a time.
-    const bool ended = mode == EMode::Run && !WatchesReads() ? CheckedSlice(ip, executed)
-                                                             : SteppedSlice(ip, executed);
+    BindWatchWords();
+    const bool ended = mode == EMode::Run && !watchesReads ? CheckedSlice(ip, executed)
+                                                           : SteppedSlice(ip, executed);
     return kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
 }
 

@@ -328,6 +328,7 @@ private:
     int32_t boundSize = 0;
     uint32_t lastHead = 0;         // the instruction that ran last (lastWrite: what it wrote)
     bool watchesRegisters = false; // an enabled watchpoint has bytes in the register block
+    bool watchesReads = false;     // an enabled watchpoint watches reads (WatchesReads)
     uint32_t skipHead = 0;         // resuming at a breakpoint: its instruction runs
     bool skipArmed = false;
 
