@@ -23,6 +23,17 @@ EFamily FamilyAt(const CMemory& memory, uint32_t address) {
     return GetOpcodeInfo(HeadCategory(head[0]), head[1]).family;
 }
 
+// The family of the instruction whose head word (head byte | code << 8) this is.
+EFamily FamilyOfWord(uint32_t word) {
+    const uint32_t category = HeadCategory(word & 0xFF);
+    return category < kOpcodeCategories ? GetOpcodeInfo(category, word >> 8).family
+                                        : EFamily::Invalid;
+}
+
+bool CallsOrReturns(EFamily family) {
+    return family == EFamily::Call || family == EFamily::Return;
+}
+
 // Whether n bytes are equal: a few word compares for the short ranges watchpoints have.
 inline bool SameBytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
     uint32_t i = 0;
@@ -266,7 +277,8 @@ void CDebugger::RebindWatchWords() {
     }
     std::copy_n(watchWords.begin(), std::min<size_t>(watchWords.size(), kFewWatchWords),
                 fewWatchWords.begin());
-    checkedHeads = CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters);
+    checkedHeads = CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters, false);
+    countingHeads = nullptr; // built when a step over or out needs it
     watchesReads = WatchesReads();
     BindReadWatch();
 }
@@ -400,9 +412,19 @@ bool CDebugger::RunCheckedSlice(std::string& message) {
     uint32_t executed = 0;
     // Read watchpoints see the exact path only, one instruction at a time.
     BindWatchWords();
-    const bool ended = mode == EMode::Run && !watchesReads ? CheckedSlice(ip, executed)
-                                                           : SteppedSlice(ip, executed);
+    const bool ended = ChecksInChains() ? CheckedSlice(ip, executed) : SteppedSlice(ip, executed);
     return kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
+}
+
+// Whether the slice runs the kernel's chains with the checks: a run, a run to an address (a
+// breakpoint there), a step out, and a step over once it is inside the call (CALL and RET
+// then run alone and are counted). A step into, the first instruction of a step over and
+// read watchpoints take one instruction at a time.
+bool CDebugger::ChecksInChains() const {
+    if (watchesReads)
+        return false;
+    return mode == EMode::Run || mode == EMode::RunTo || mode == EMode::StepOut ||
+           (mode == EMode::StepOver && callDepth > 0);
 }
 
 // A slice that runs with breakpoints, watchpoints or the trace: the kernel's own chains,
@@ -411,7 +433,11 @@ bool CDebugger::RunCheckedSlice(std::string& message) {
 // ends a chain, and a head that starts one on the exact path near the end of data memory.
 bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
     BindWatchWords();
-    kernel.BeginSteppedSlice(checkedHeads, this);
+    const bool countsCalls = mode == EMode::StepOver || mode == EMode::StepOut;
+    if (countsCalls && !countingHeads)
+        countingHeads =
+            CheckedHeadTable(watchWords.size(), traceLength > 0, watchesRegisters, true);
+    kernel.BeginSteppedSlice(countsCalls ? countingHeads : checkedHeads, this);
     formHeads = kernel.GetHeadTable();
     const uint32_t chainLimit = kernel.GetFastView().instructionLimit;
     skipArmed = skipBreakpointOnce;
@@ -419,6 +445,11 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
     skipBreakpointOnce = false;
     // What changed since the last slice is that last instruction's.
     lastWrite = kWroteAnything;
+    // The address a run goes to is checked as a breakpoint's (BreakBefore).
+    uint8_t& runToSlot = breakpointFilter[runToAddress & kFilterMask];
+    const uint8_t runToSlotWas = runToSlot;
+    if (mode == EMode::RunTo)
+        runToSlot = std::max<uint8_t>(runToSlotWas, 1);
     uint32_t budget = sliceBudget;
     bool ended = false;
     while (budget > 0 && !ended) {
@@ -426,6 +457,20 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
             if (StopsBefore(ip))
                 break;
             NoteExecuted(ip);
+            const EFamily family = countsCalls ? FamilyAt(GetMemory(), ip) : EFamily::Invalid;
+            if (CallsOrReturns(family)) {
+                // As CountedCallHead does for the heads of the chains.
+                const uint32_t head = ip;
+                const uint32_t spBefore = kernel.GetSP();
+                const uint64_t result = kernel.StepAt(ip);
+                skipArmed = false;
+                ip = static_cast<uint32_t>(result);
+                --budget;
+                ended = (result & kSliceEnds) != 0;
+                if (CountedStepStops(head, family, spBefore, ip))
+                    break;
+                continue;
+            }
         }
         const uint64_t result = kernel.RunChain(ip, budget);
         skipArmed = false;
@@ -439,6 +484,7 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
             break;
         }
     }
+    runToSlot = runToSlotWas;
     executed = sliceBudget - budget;
     return ended || paused || !kernel.IsRunning();
 }
@@ -447,7 +493,7 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
 // trace, and with watched register bytes or without; each is built when first used. Without
 // watched register bytes an instruction that writes one register through a direct field
 // leaves the watched words as they were, as do the jumps.
-template <int Words, bool Trace, bool RegistersWatched>
+template <int Words, bool Trace, bool RegistersWatched, bool CountsCalls>
 const FastHandler* CDebugger::CheckedHeadTable() {
     static const auto table = [] {
         std::array<FastHandler, CKernel::kHeadWords> heads;
@@ -469,30 +515,37 @@ const FastHandler* CDebugger::CheckedHeadTable() {
                 heads[word] = forms[form];
             }
         }
+        if constexpr (CountsCalls) {
+            for (uint32_t word = 0; word < CKernel::kHeadWords; ++word)
+                if (CallsOrReturns(FamilyOfWord(word)))
+                    heads[word] = &CDebugger::CountedCallHead;
+        }
         return heads;
     }();
     return table.data();
 }
 
-const FastHandler* CDebugger::CheckedHeadTable(size_t words, bool trace, bool registersWatched) {
+const FastHandler* CDebugger::CheckedHeadTable(size_t words, bool trace, bool registersWatched,
+                                               bool countsCalls) {
     using Table = const FastHandler* (*)();
     static constexpr auto tables = []<size_t... I>(std::index_sequence<I...>) {
-        // Index: trace * 2 + registers watched, then the count of watch words.
-        constexpr auto row = []<bool Trace, bool Registers>() {
+        // Index: trace * 4 + registers watched * 2 + counts calls, then the watch words.
+        constexpr auto row = []<bool Trace, bool Registers, bool Counts>() {
             return std::array<Table, kFewWatchWords + 2>{
-                &CheckedHeadTable<0, Trace, Registers>,
-                &CheckedHeadTable<1, Trace, Registers>,
-                &CheckedHeadTable<2, Trace, Registers>,
-                &CheckedHeadTable<3, Trace, Registers>,
-                &CheckedHeadTable<4, Trace, Registers>,
-                &CheckedHeadTable<kManyWatchWords, Trace, Registers>};
+                &CheckedHeadTable<0, Trace, Registers, Counts>,
+                &CheckedHeadTable<1, Trace, Registers, Counts>,
+                &CheckedHeadTable<2, Trace, Registers, Counts>,
+                &CheckedHeadTable<3, Trace, Registers, Counts>,
+                &CheckedHeadTable<4, Trace, Registers, Counts>,
+                &CheckedHeadTable<kManyWatchWords, Trace, Registers, Counts>};
         };
         return std::array<std::array<Table, kFewWatchWords + 2>, sizeof...(I)>{
-            row.template operator()<(I >> 1) != 0, (I & 1) != 0>()...};
+            row.template operator()<(I >> 2) != 0, ((I >> 1) & 1) != 0, (I & 1) != 0>()...};
     }
-    (std::make_index_sequence<4>());
+    (std::make_index_sequence<8>());
     static_assert(kFewWatchWords == 4);
-    return tables[trace * 2 + registersWatched][std::min<size_t>(words, kFewWatchWords + 1)]();
+    return tables[trace * 4 + registersWatched * 2 + countsCalls]
+                 [std::min<size_t>(words, kFewWatchWords + 1)]();
 }
 
 // What the instruction at ip (wholly in data memory) may write (see lastWrite): nothing, any
@@ -530,6 +583,40 @@ uint64_t CDebugger::CheckedHead(CKernel& kernel, uint32_t ip, uint32_t word, uin
     return debugger.formHeads[word](kernel, ip, word, budget);
 }
 
+// The entry of CALL and RET heads in a step over or out: the instruction runs alone, so that
+// the calls it enters or leaves are counted (no other instruction changes the count), and
+// the chain goes on behind it unless that ends the step.
+uint64_t CDebugger::CountedCallHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget) {
+    CDebugger& debugger = *static_cast<CDebugger*>(kernel.GetFastView().context);
+    if (debugger.StopsBefore(ip))
+        return SliceResult(ip, true, budget + 1);
+    debugger.NoteExecuted(ip);
+    const uint32_t spBefore = kernel.GetSP();
+    // No budget left: the form returns right behind the instruction.
+    const uint64_t result = debugger.formHeads[word](kernel, ip, word, 0);
+    const uint32_t next = static_cast<uint32_t>(result);
+    if (debugger.CountedStepStops(ip, FamilyOfWord(word), spBefore, next) ||
+        (result & kSliceEnds) != 0)
+        return SliceResult(next, true, budget);
+    return ContinueSlice(kernel, kernel.GetFastView(), next, budget);
+}
+
+// After a CALL or RET that ran alone in a step over or out (SP was spBefore): whether the
+// machine stopped there, as SteppedSlice stops: it failed, the instruction changed watched
+// bytes, or the step is done.
+bool CDebugger::CountedStepStops(uint32_t head, EFamily family, uint32_t spBefore, uint32_t next) {
+    if (!kernel.IsRunning())
+        return true;
+    if (WatchpointsChanged()) {
+        WatchpointHit(head);
+        return true;
+    }
+    if (!StepFinished(family, spBefore))
+        return false;
+    Stop(EDebugStop::Step, next);
+    return true;
+}
+
 // Takes the arguments of CheckedHead as they are, so that the checks pass them on untouched.
 uint64_t CDebugger::CheckedHeadSlowly(CKernel& kernel, uint32_t ip, uint32_t word,
                                       uint32_t budget) {
@@ -556,6 +643,10 @@ bool CDebugger::BreakBefore(uint32_t ip) {
         skipArmed = false;
         if (ip == skipHead)
             return false;
+    }
+    if (mode == EMode::RunTo && ip == runToAddress) {
+        Stop(EDebugStop::Step, ip);
+        return true;
     }
     kernel.SetIP(ip); // a condition may read it
     return BreakpointHit(ip);

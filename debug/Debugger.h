@@ -4,10 +4,12 @@
 // A front end attaches one CDebugger to the running kernel and calls the debugger's
 // RunSlice wherever it called CKernel::RunSlice; everything else (events, timers, the run
 // loop) stays as it is. While no breakpoint, watchpoint, trace or step is active the slice
-// is the kernel's own (the interpreter's fast path, untouched). Otherwise the debugger runs
-// the slice one instruction at a time and checks between instructions, so a break cuts the
-// slice exactly there and the instruction count stays exact. A paused machine runs nothing
-// and posts nothing: its slices only hand out pending messages.
+// is the kernel's own (the interpreter's fast path, untouched). Otherwise the debugger checks
+// between instructions, so a break cuts the slice exactly there and the instruction count
+// stays exact: in the kernel's own chains of fast forms through a head table of its own
+// (running, running to an address, stepping over or out), or one instruction at a time
+// (stepping into, read watchpoints). A paused machine runs nothing and posts nothing: its
+// slices only hand out pending messages.
 //
 // With a history (KeepHistory) the debugger also goes backwards: one instruction back, or
 // back to the last breakpoint or watchpoint hit; the machine is then in its past, and running
@@ -260,9 +262,13 @@ private:
     static uint64_t CheckedHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
     template <int Writes>
     static uint32_t WrittenAddress(const SFastView& view, uint32_t ip);
-    template <int Words, bool Trace, bool RegistersWatched>
+    template <int Words, bool Trace, bool RegistersWatched, bool CountsCalls>
     static const FastHandler* CheckedHeadTable();
-    static const FastHandler* CheckedHeadTable(size_t words, bool trace, bool registersWatched);
+    static const FastHandler* CheckedHeadTable(size_t words, bool trace, bool registersWatched,
+                                               bool countsCalls);
+    static uint64_t CountedCallHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
+    bool CountedStepStops(uint32_t head, EFamily family, uint32_t spBefore, uint32_t next);
+    bool ChecksInChains() const;
     template <int Words>
     uint64_t WatchWordsChanges() const;
     [[gnu::cold]] static uint64_t CheckedHeadSlowly(CKernel& kernel, uint32_t ip, uint32_t word,
@@ -320,6 +326,7 @@ private:
     uint32_t lastWrite = kWroteAnything;
     const FastHandler* formHeads = nullptr;                 // the kernel's own head table
     const FastHandler* checkedHeads = nullptr;              // the table that runs the checks
+    const FastHandler* countingHeads = nullptr;             // the same with CALL and RET run alone
     std::vector<SWatchWord> watchWords;                     // the enabled watchpoints
     std::array<SWatchWord, kFewWatchWords> fewWatchWords{}; // the same, when that few
     CReadWatch readWatch;         // the enabled Read and Access watchpoints

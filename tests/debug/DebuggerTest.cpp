@@ -165,6 +165,93 @@ TEST_F(DebuggerTest, StepOverAndOutFollowTheMachineStackThroughRecursionAndBaseC
     EXPECT_EQ(Value("base"), 0x1000u);
 }
 
+// Recursion whose every level spins longer than a slice, so that stepping over and out and
+// running to an address go through the chains with the checks.
+const char* const kLongCalls = R"(
+        MOV.32  #0x8000, sp
+        MOV.32  #3, r0
+main:   CALL    fact
+after:  MOV.32  r4, [0x100]
+done:   WAIT
+fact:   MOV.32  #20, r8
+spin:   SUB.I32 r8, #1, r8
+        JNZ.32  spin, r8
+        JNZ.32  more, r0
+one:    MOV.32  #1, r4
+leaf:   RET
+more:   PUSH.32 r0
+        SUB.I32 r0, #1, r0
+again:  CALL    fact
+        POP.32  r0
+        MUL.I32 r4, r0, r4
+        RET
+)";
+
+TEST_F(DebuggerTest, StepsOverAndOutAndRunsToAnAddressThroughLongCallsWithExactCounts) {
+    // The reference: every head and SP, one step into at a time.
+    Boot(kLongCalls);
+    std::vector<uint32_t> heads;
+    std::vector<uint32_t> sps;
+    while (IP() != Label("done") && heads.size() < 1000) {
+        heads.push_back(IP());
+        sps.push_back(Value("sp"));
+        debugger->StepInto();
+        ASSERT_EQ(Drive().kind, EDebugStop::Step);
+    }
+    ASSERT_EQ(IP(), Label("done"));
+    // The first step from `from` on that is at `head` with that SP.
+    const auto first = [&](size_t from, uint32_t head, uint32_t sp) {
+        size_t i = from;
+        while (i < heads.size() && (heads[i] != head || sps[i] != sp))
+            ++i;
+        EXPECT_LT(i, heads.size()) << head;
+        return i;
+    };
+    const auto stepTo = [&](size_t index, EDebugStop kind = EDebugStop::Step) {
+        const SDebugStopInfo stop = Drive();
+        EXPECT_EQ(stop.kind, kind);
+        EXPECT_EQ(Count(), index);
+        EXPECT_EQ(IP(), index < heads.size() ? heads[index] : Label("done"));
+        return stop;
+    };
+
+    // To the innermost RET, then out of it and out of the level above.
+    Boot(kLongCalls);
+    debugger->RunTo(Label("leaf"));
+    const size_t leaf = first(0, Label("leaf"), 0x801C);
+    stepTo(leaf);
+    debugger->StepOut();
+    const size_t up = first(leaf, Label("again") + 6, sps[leaf] - 4);
+    stepTo(up);
+    debugger->StepOut();
+    stepTo(first(up, Label("again") + 6, sps[up] - 8));
+
+    // Over the recursive call of fact(3): the levels below spin through many slices and
+    // return to the same address first.
+    Boot(kLongCalls);
+    Break("again", "r0 == 2");
+    const size_t call = first(0, Label("again"), 0x8008);
+    stepTo(call, EDebugStop::Break);
+    debugger->StepOver();
+    const size_t back = first(call, Label("again") + 6, sps[call]);
+    stepTo(back);
+    EXPECT_EQ(Value("r4"), 2u);
+    debugger->StepOut();
+    stepTo(first(back, Label("after"), 0x8000));
+
+    // A watched register written deep inside a call that is stepped over stops the step
+    // right after the write.
+    Boot(kLongCalls);
+    debugger->RunTo(Label("main"));
+    stepTo(2);
+    const int id = Watch(0x7FFFFC04, 4);
+    debugger->StepOver();
+    const size_t write = first(2, Label("one"), 0x801C);
+    const SDebugStopInfo stop = stepTo(write + 1, EDebugStop::Watch);
+    EXPECT_EQ(stop.id, id);
+    EXPECT_EQ(stop.address, Label("one"));
+}
+
 const char* const kCounter = R"(
 start:  CLR.32  r0
 loop:   ADD.I32 r0, #1, r0
