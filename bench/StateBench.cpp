@@ -115,7 +115,8 @@ bool StateFigures(const std::string& directory, int repetitions) {
             SMachineState loaded;
             std::vector<std::string> warnings;
             if (!LoadStateFile(path, loaded, error) ||
-                !ApplyMachineState(machine.host.machine, platform, loaded, warnings, error)) {
+                !ApplyMachineState(machine.host.machine, platform, std::move(loaded), warnings,
+                                   error)) {
                 std::cerr << error << "\n";
                 return false;
             }

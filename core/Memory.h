@@ -18,6 +18,7 @@
 #include <string>
 
 class CDiskSlot;
+class CMemoryImage;
 
 // Learns of the bytes the machine reads as data while it is set on a memory (a debugger's read
 // watchpoints). Only the checked accessors tell it: the exact path, the system calls and the
@@ -50,9 +51,10 @@ public:
 
     int32_t GetSize() const { return size; }
 
-    // Replaces data memory (`byteCount` bytes, its new size) and the register block with
-    // saved contents. False, and nothing changed, when the new buffer cannot be had.
-    bool Restore(const uint8_t* bytes, uint32_t byteCount, const uint8_t* registerBytes);
+    // Takes over a saved image as data memory (its size the new size; the old buffer goes)
+    // and the register block's saved bytes. False, and nothing changed, for an empty image or
+    // one too large to be data memory.
+    bool Restore(CMemoryImage&& image, const uint8_t* registerBytes);
 
     // Single values. Reads may be absolute (instruction stream); writes are always relative.
     template <typename T>

@@ -37,7 +37,7 @@ void LoadAndRun(SMachineState& state) {
         return;
     std::vector<std::string> warnings;
     std::string error;
-    if (!ApplyMachineState(machine.Machine(), platform, state, warnings, error)) {
+    if (!ApplyMachineState(machine.Machine(), platform, std::move(state), warnings, error)) {
         if (error.empty())
             FuzzFinding("a state the machine refused gives no reason");
         return;

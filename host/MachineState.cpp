@@ -7,6 +7,7 @@
 #include "devices/Mouse.h"
 #include "devices/Screen.h"
 #include "devices/Sound.h"
+#include "host/LargePages.h"
 #include "support/ErrorStack.h"
 
 #include <zlib.h>
@@ -142,8 +143,8 @@ void ApplyMachineCore(CMachine& machine, const SMachineCore& core) {
 
 void CaptureMachineState(const CMachine& machine, const CPlatform& platform, SMachineState& state) {
     const CMemory& memory = *machine.memory;
-    const uint8_t* data = memory.GetData();
-    state.memory.assign(data, data + memory.GetSize());
+    if (AllocateMemoryImage(state.memory, static_cast<uint32_t>(memory.GetSize())))
+        std::copy_n(memory.GetData(), state.memory.GetSize(), state.memory.GetData());
     CaptureMachineCore(machine, platform, state);
     machine.screen->SaveState(state.screen);
     state.hasSound = machine.sound != nullptr;
@@ -152,15 +153,14 @@ void CaptureMachineState(const CMachine& machine, const CPlatform& platform, SMa
         state.disks.push_back(CaptureSlot(*machine.disks[static_cast<size_t>(slot)]));
 }
 
-bool ApplyMachineState(CMachine& machine, CPlatform& platform, const SMachineState& state,
+bool ApplyMachineState(CMachine& machine, CPlatform& platform, SMachineState&& state,
                        std::vector<std::string>& warnings, std::string& error) {
     if (!state.screen.IsConsistent()) {
         error = "the screen's state does not fit its mode";
         return false;
     }
-    if (!machine.memory->Restore(state.memory.data(), static_cast<uint32_t>(state.memory.size()),
-                                 state.registers.data())) {
-        error = "cannot allocate " + std::to_string(state.memory.size()) + " bytes of memory";
+    if (!machine.memory->Restore(std::move(state.memory), state.registers.data())) {
+        error = "the state has no memory the machine can take";
         return false;
     }
     machine.kernel->AttachWithoutBoot();

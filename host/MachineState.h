@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Kernel.h"
+#include "core/MemoryImage.h"
 #include "core/Platform.h"
 #include "devices/ScreenState.h"
 
@@ -40,7 +41,7 @@ struct SMachineCore {
 };
 
 struct SMachineState : SMachineCore {
-    std::vector<uint8_t> memory; // data memory; its size is the machine's memory size
+    CMemoryImage memory; // data memory; its size is the machine's memory size
     SScreenState screen;
     bool hasSound = false;
     std::vector<SDiskSlotState> disks; // one per slot of the machine
@@ -71,6 +72,7 @@ bool RestoreSlotPosition(CDiskSlot& slot, uint32_t position);
 // fails (`error` says why) nothing has changed. Then the slots get the saved images (an image
 // that cannot be inserted is reported in `warnings` and leaves its slot empty), the screen, mouse,
 // random generator and host timers their values, notes still sounding are silenced, and the kernel
-// takes its state last, so that no event of the insertions stays queued.
-bool ApplyMachineState(CMachine& machine, CPlatform& platform, const SMachineState& state,
+// takes its state last, so that no event of the insertions stays queued. The machine takes the
+// state's memory image over as it is, without a copy: the state's memory is empty afterwards.
+bool ApplyMachineState(CMachine& machine, CPlatform& platform, SMachineState&& state,
                        std::vector<std::string>& warnings, std::string& error);

@@ -2,9 +2,14 @@
 
 #include "core/Machine.h"
 #include "host/ByteStream.h"
+#include "host/LargePages.h"
 #include "host/PackedFile.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <span>
 
 namespace {
 
@@ -113,15 +118,22 @@ void PutSection(CByteWriter& out, ESection section, const auto& writeBody) {
     out.Patch32(lengthAt, static_cast<uint32_t>(out.GetSize() - lengthAt - 4));
 }
 
-std::vector<uint8_t> Payload(const SMachineState& state) {
+// The memory section's tag, length and size: its bytes follow from where they lie.
+std::vector<uint8_t> MemoryHead(uint32_t size) {
+    std::vector<uint8_t> head;
+    CByteWriter out(head);
+    out.PutBytes(kSectionTags[kSectionMemory], 4);
+    out.Put(static_cast<uint32_t>(size + 4));
+    out.Put(size);
+    return head;
+}
+
+// Every section after the memory.
+std::vector<uint8_t> OtherSections(const SMachineState& state) {
     std::vector<uint8_t> payload;
-    payload.reserve(state.memory.size() + state.screen.pixels.size() * 4 +
+    payload.reserve(state.screen.pixels.size() * 4 +
                     state.screen.backBuffer.size() * 2 * kCellBytes + 4096);
     CByteWriter out(payload);
-    PutSection(out, kSectionMemory, [&] {
-        out.Put(static_cast<uint32_t>(state.memory.size()));
-        out.PutBytes(state.memory.data(), state.memory.size());
-    });
     PutSection(out, kSectionRegisters,
                [&] { out.PutBytes(state.registers.data(), state.registers.size()); });
     PutSection(out, kSectionKernel, [&] { PutKernel(out, state.kernel); });
@@ -143,6 +155,21 @@ std::vector<uint8_t> Payload(const SMachineState& state) {
     });
     return payload;
 }
+
+// The payload in three pieces: the memory section's head, the memory itself where it lies,
+// and the other sections.
+struct SPayloadPieces {
+    explicit SPayloadPieces(const SMachineState& state)
+        : head(MemoryHead(state.memory.GetSize())),
+          rest(OtherSections(state)), pieces{std::span<const uint8_t>(head),
+                                             std::span<const uint8_t>(state.memory.GetData(),
+                                                                      state.memory.GetSize()),
+                                             std::span<const uint8_t>(rest)} {}
+
+    std::vector<uint8_t> head;
+    std::vector<uint8_t> rest;
+    std::span<const uint8_t> pieces[3];
+};
 
 // --- Reading ----------------------------------------------------------------------------
 
@@ -268,16 +295,6 @@ bool GetTimers(CByteReader& in, std::vector<SHostTimer>& timers) {
 
 bool GetSection(ESection section, CByteReader& in, SMachineState& state) {
     switch (section) {
-    case kSectionMemory: {
-        uint32_t size = 0;
-        if (!in.Get(size) || size == 0 || size >= kRegisterBlockAddress)
-            return false;
-        const uint8_t* bytes = in.View(size);
-        if (!bytes)
-            return false;
-        state.memory.assign(bytes, bytes + size);
-        return true;
-    }
     case kSectionRegisters:
         return in.GetBytes(state.registers.data(), state.registers.size());
     case kSectionKernel:
@@ -301,33 +318,73 @@ bool GetSection(ESection section, CByteReader& in, SMachineState& state) {
         return GetDisks(in, state.disks);
     case kSectionTimers:
         return GetTimers(in, state.timers);
+    case kSectionMemory: // read straight from the file (ReadMemory)
     case kSectionCount:
         break;
     }
     return false;
 }
 
+// The memory section's body: its size, then the bytes, decompressed straight into the image
+// that the machine takes over when the state is applied.
+bool ReadMemory(CPackedReader& in, uint32_t length, CMemoryImage& memory, std::string& error) {
+    uint8_t sizeBytes[4];
+    if (length < 4 || !in.Read(sizeBytes, 4))
+        return false;
+    CByteReader sizeReader(sizeBytes, 4);
+    uint32_t size = 0;
+    sizeReader.Get(size);
+    if (size == 0 || size >= kRegisterBlockAddress || length - 4 != size)
+        return false;
+    if (!AllocateMemoryImage(memory, size)) {
+        error = "not enough memory for its contents";
+        return false;
+    }
+    return in.Read(memory.GetData(), size);
+}
+
 // Every section once; sections of later versions that this one does not know are skipped.
-bool ParsePayload(const SPayload& payload, SMachineState& state, std::string& error) {
-    CByteReader in(payload.bytes.get(), payload.size);
+// A section that does not parse is the file's damage when the file says so (Finish).
+bool ReadPayload(CPackedReader& in, SMachineState& state, std::string& error) {
+    std::vector<uint8_t> body;
     bool seen[kSectionCount] = {};
-    while (!in.AtEnd()) {
+    while (in.GetLeft() > 0) {
+        uint8_t head[8];
+        CByteReader headReader(head, sizeof head);
         char tag[4];
         uint32_t length = 0;
-        if (!in.GetBytes(tag, 4) || !in.Get(length) || length > in.GetLeft()) {
+        if (in.GetLeft() < sizeof head || !in.Read(head, sizeof head) ||
+            !headReader.GetBytes(tag, 4) || !headReader.Get(length) || length > in.GetLeft()) {
             error = "a section is cut off";
             return false;
         }
-        CByteReader body(in.View(length), length);
-        int64_t found = -1;
+        auto section = kSectionCount;
         for (uint32_t i = 0; i < kSectionCount; ++i) {
             if (std::memcmp(tag, kSectionTags[i], 4) == 0)
-                found = i;
+                section = static_cast<ESection>(i);
         }
-        if (found < 0)
+        if (section != kSectionCount && seen[section]) {
+            error = std::string("the section ") + kSectionTags[section] + " is damaged";
+            return false;
+        }
+        if (section == kSectionMemory) {
+            if (!ReadMemory(in, length, state.memory, error)) {
+                if (error.empty())
+                    error = std::string("the section ") + kSectionTags[section] + " is damaged";
+                return false;
+            }
+            seen[section] = true;
             continue;
-        const auto section = static_cast<ESection>(found);
-        if (seen[section] || !GetSection(section, body, state) || !body.AtEnd()) {
+        }
+        body.resize(length);
+        if (!in.Read(body.data(), length)) {
+            error = "a section is cut off";
+            return false;
+        }
+        if (section == kSectionCount)
+            continue;
+        CByteReader bodyReader(body.data(), length);
+        if (!GetSection(section, bodyReader, state) || !bodyReader.AtEnd()) {
             error = std::string("the section ") + kSectionTags[section] + " is damaged";
             return false;
         }
@@ -342,33 +399,64 @@ bool ParsePayload(const SPayload& payload, SMachineState& state, std::string& er
     return true;
 }
 
-} // namespace
-
-std::vector<uint8_t> EncodeMachineState(const SMachineState& state) {
-    return PackFile(kMagic, kStateFileVersion, Payload(state));
-}
-
-bool DecodeMachineState(const uint8_t* bytes, size_t count, SMachineState& decoded,
-                        std::string& error, uint64_t maxPayload) {
-    SPayload payload;
-    if (!UnpackFile(bytes, count, kMagic, kStateFileVersion, "a Tarquil machine state", maxPayload,
-                    payload, error))
+// A state out of a packed file's reader: the state is built aside and handed over only when
+// the whole file checked out.
+bool ReadState(CPackedReader& in, SMachineState& decoded, std::string& error, uint64_t maxPayload) {
+    if (!in.Open(kMagic, kStateFileVersion, "a Tarquil machine state", maxPayload, error))
         return false;
     SMachineState state;
-    if (!ParsePayload(payload, state, error))
+    std::string problem;
+    const bool parsed = ReadPayload(in, state, problem);
+    // Damage to the file is the better reason than what it did to a section.
+    if (!in.Finish(error))
         return false;
+    if (!parsed) {
+        error = problem;
+        return false;
+    }
     decoded = std::move(state);
     return true;
 }
 
-bool SaveStateFile(const std::string& path, const SMachineState& state, std::string& error) {
-    const std::vector<uint8_t> bytes = EncodeMachineState(state);
-    if (bytes.empty()) {
-        error = "cannot save the state to \"" + path + "\": cannot compress it";
+// The file is read piece by piece as the payload is decompressed, never whole.
+bool ReadStateFile(const std::string& path, SMachineState& state, std::string& error) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
+        error = std::strerror(errno);
         return false;
     }
-    std::string reason;
-    if (!WriteWholeFile(path, bytes, reason)) {
+    CPackedReader in(file.get());
+    return ReadState(in, state, error, kMaxStatePayload);
+}
+
+} // namespace
+
+std::vector<uint8_t> EncodeMachineState(const SMachineState& state) {
+    // A capture that could not have its memory is no state.
+    if (state.memory.IsEmpty())
+        return {};
+    const SPayloadPieces payload(state);
+    std::vector<uint8_t> file;
+    if (!PackPieces(kMagic, kStateFileVersion, payload.pieces,
+                    [&](const uint8_t* bytes, size_t count) {
+                        file.insert(file.end(), bytes, bytes + count);
+                        return true;
+                    }))
+        return {};
+    return file;
+}
+
+bool DecodeMachineState(const uint8_t* bytes, size_t count, SMachineState& decoded,
+                        std::string& error, uint64_t maxPayload) {
+    CPackedReader in(bytes, count);
+    return ReadState(in, decoded, error, maxPayload);
+}
+
+bool SaveStateFile(const std::string& path, const SMachineState& state, std::string& error) {
+    const SPayloadPieces payload(state);
+    std::string reason = "not enough memory to capture the machine";
+    if (state.memory.IsEmpty() ||
+        !WritePackedFile(path, kMagic, kStateFileVersion, payload.pieces, reason)) {
         error = "cannot save the state to \"" + path + "\": " + reason;
         return false;
     }
@@ -376,10 +464,8 @@ bool SaveStateFile(const std::string& path, const SMachineState& state, std::str
 }
 
 bool LoadStateFile(const std::string& path, SMachineState& state, std::string& error) {
-    std::vector<uint8_t> bytes;
     std::string reason;
-    if (!ReadWholeFile(path, bytes, reason) ||
-        !DecodeMachineState(bytes.data(), bytes.size(), state, reason)) {
+    if (!ReadStateFile(path, state, reason)) {
         error = "cannot load the state \"" + path + "\": " + reason;
         return false;
     }

@@ -15,7 +15,7 @@ inline constexpr uint32_t kStateFileVersion = 1;
 // memory and the largest screen.
 inline constexpr uint64_t kMaxStatePayload = uint64_t{6} << 30;
 
-// The file's bytes for a state.
+// The file's bytes for a state; empty for a state without memory.
 std::vector<uint8_t> EncodeMachineState(const SMachineState& state);
 
 // The state in a file's bytes; false with the reason in `error` for a file that is not a
@@ -24,6 +24,8 @@ std::vector<uint8_t> EncodeMachineState(const SMachineState& state);
 bool DecodeMachineState(const uint8_t* bytes, size_t count, SMachineState& state,
                         std::string& error, uint64_t maxPayload = kMaxStatePayload);
 
-// The same with files; the error then names the file.
+// The same with files; the error then names the file. Both stream: the memory is compressed
+// from where it lies and decompressed straight into the state's memory image, and the file
+// is never held whole.
 bool SaveStateFile(const std::string& path, const SMachineState& state, std::string& error);
 bool LoadStateFile(const std::string& path, SMachineState& state, std::string& error);

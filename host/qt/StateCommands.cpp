@@ -111,7 +111,7 @@ bool CStateCommands::LoadState(const std::string& path, std::string& problem) {
     if (gate.IsRecording() && !StopRecording(problem))
         return false;
     std::vector<std::string> warnings;
-    const bool applied = ApplyMachineState(*machine, gate, state, warnings, problem);
+    const bool applied = ApplyMachineState(*machine, gate, std::move(state), warnings, problem);
     if (applied && hooks.loaded)
         hooks.loaded();
     if (!warnings.empty())

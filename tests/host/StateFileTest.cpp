@@ -2,11 +2,17 @@
 // file, and no damage to a file gets past the decoder, whichever byte it hits.
 #include "host/StateFile.h"
 
+#include "common/DiskImages.h"
 #include "common/FakePlatform.h"
+#include "common/FileTestHelpers.h"
 #include "common/WholeMachine.h"
 #include "core/Machine.h"
+#include "host/LargePages.h"
 
 #include <gtest/gtest.h>
+#include <zstd.h>
+
+#include <random>
 
 namespace {
 
@@ -14,9 +20,9 @@ namespace {
 // pending message, two slots (one with an image), a timer.
 SMachineState VariedState() {
     SMachineState state;
-    state.memory.resize(1024);
-    for (size_t i = 0; i < state.memory.size(); ++i)
-        state.memory[i] = static_cast<uint8_t>(i * 7 + i / 13);
+    AllocateMemoryImage(state.memory, 1024);
+    for (uint32_t i = 0; i < state.memory.GetSize(); ++i)
+        state.memory.GetData()[i] = static_cast<uint8_t>(i * 7 + i / 13);
     for (size_t i = 0; i < state.registers.size(); ++i)
         state.registers[i] = static_cast<uint8_t>(0xA0 + i);
     state.kernel.running = true;
@@ -49,6 +55,22 @@ SMachineState VariedState() {
     return state;
 }
 
+// The same file with its payload packed whole, in one call, as an earlier writer did: how
+// a frame is cut into blocks is the writer's choice, and a reader takes every choice.
+std::vector<uint8_t> PackedWhole(const std::vector<uint8_t>& file) {
+    const uint8_t* frame = file.data() + 32;
+    const size_t frameSize = file.size() - 32;
+    std::vector<uint8_t> payload(ZSTD_getFrameContentSize(frame, frameSize));
+    EXPECT_EQ(ZSTD_decompress(payload.data(), payload.size(), frame, frameSize), payload.size());
+    std::vector<uint8_t> whole(32 + ZSTD_compressBound(payload.size()));
+    std::copy_n(file.begin(), 32, whole.begin());
+    const size_t packed =
+        ZSTD_compress(whole.data() + 32, whole.size() - 32, payload.data(), payload.size(), 1);
+    EXPECT_FALSE(ZSTD_isError(packed));
+    whole.resize(32 + packed);
+    return whole;
+}
+
 std::string DecodeError(const std::vector<uint8_t>& bytes) {
     SMachineState state;
     std::string error;
@@ -78,6 +100,52 @@ TEST(StateFile, EveryPartSurvivesTheFile) {
     EXPECT_EQ(decoded.timers.size(), 2u);
     // Whatever the comparisons above leave out, the encoding of the decoded state does not.
     EXPECT_EQ(EncodeMachineState(decoded), file);
+    const std::vector<uint8_t> whole = PackedWhole(file);
+    SMachineState fromWhole;
+    ASSERT_TRUE(DecodeMachineState(whole.data(), whole.size(), fromWhole, error)) << error;
+    EXPECT_EQ(EncodeMachineState(fromWhole), file);
+}
+
+TEST(StateFile, ALargeFileLoadsFromDiskPieceByPieceAndItsDamageIsFound) {
+    // Memory that does not pack: the file is many times the pieces the reader takes from
+    // the disk at a time.
+    SMachineState state = VariedState();
+    ASSERT_TRUE(AllocateMemoryImage(state.memory, 3 << 20));
+    std::mt19937 generator(17);
+    for (uint32_t i = 0; i < state.memory.GetSize(); ++i)
+        state.memory.GetData()[i] = static_cast<uint8_t>(generator());
+    const std::vector<uint8_t> encoded = EncodeMachineState(state);
+    const std::string file(encoded.begin(), encoded.end());
+    testhelpers::CTemporaryDirectory directory;
+    const std::string path = directory.path + "/large.state";
+    std::string error;
+    ASSERT_TRUE(SaveStateFile(path, state, error)) << error;
+    ASSERT_EQ(testhelpers::ReadBytes(path), file);
+    SMachineState loaded;
+    ASSERT_TRUE(LoadStateFile(path, loaded, error)) << error;
+    EXPECT_EQ(loaded.memory, state.memory);
+    EXPECT_EQ(EncodeMachineState(loaded), encoded);
+
+    auto refusal = [&](const std::string& contents) {
+        EXPECT_TRUE(testhelpers::WriteBytes(path, contents));
+        SMachineState refused;
+        std::string reason;
+        EXPECT_FALSE(LoadStateFile(path, refused, reason));
+        EXPECT_TRUE(refused.memory.IsEmpty());
+        return reason;
+    };
+    constexpr size_t kPiece = 256 << 10;
+    for (const size_t length :
+         {size_t{40}, size_t{1000}, kPiece - 1, kPiece, kPiece + 1, 3 * kPiece, file.size() - 1}) {
+        SCOPED_TRACE(length);
+        EXPECT_NE(refusal(file.substr(0, length)).find("damaged or cut off"), std::string::npos);
+    }
+    EXPECT_NE(refusal(file + '\0').find("damaged or cut off"), std::string::npos);
+    // Memory that does not pack is stored as it is: a changed byte there is found by the
+    // checksum alone.
+    std::string changed = file;
+    changed[file.size() / 2] = static_cast<char>(changed[file.size() / 2] ^ 0x04);
+    EXPECT_NE(refusal(changed).find("checksum mismatch"), std::string::npos);
 }
 
 TEST(StateFile, NoDamageGetsPastTheDecoder) {
@@ -116,11 +184,14 @@ TEST(StateFile, AMachineTakesAStateAndGivesItBack) {
     CFakePlatform platform;
     SMachineState state = VariedState();
     state.disks.clear();
+    SMachineState applied = VariedState();
+    applied.disks.clear();
     CWholeMachine second(platform, {}, "64k");
     ASSERT_TRUE(second.IsComplete());
     std::vector<std::string> warnings;
     std::string error;
-    ASSERT_TRUE(ApplyMachineState(second.Machine(), platform, state, warnings, error)) << error;
+    ASSERT_TRUE(ApplyMachineState(second.Machine(), platform, std::move(applied), warnings, error))
+        << error;
     EXPECT_EQ(second.Memory().GetSize(), 1024);
     EXPECT_EQ(second.Kernel().GetEventCount(), 4u);
     EXPECT_EQ(platform.timers, (std::map<uint32_t, uint32_t>{{1, 40}, {9, 1000}}));

@@ -73,7 +73,7 @@ bool StartBuiltInMachineForState(SHostMachine& host, CPlatform& platform, CScree
                                  const SMachineState& state) {
     SRunOptions shaped = options;
     shaped.images.clear();
-    shaped.memorySize = std::to_string(state.memory.size());
+    shaped.memorySize = std::to_string(state.memory.GetSize());
     shaped.midi = options.midi || state.hasSound;
     qm::CINIFile machineConfig;
     const qm::CINIFile userSettings;

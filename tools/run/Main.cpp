@@ -85,14 +85,13 @@ int RunAndReport(const SRunOptions& options, CMachine& machine, CHeadlessPlatfor
 
 // Puts a started machine into the loaded state, if there is one; the warnings of loading go
 // to standard error.
-bool ApplyLoadedState(const std::optional<SMachineState>& state, CMachine& machine,
-                      CPlatform& platform) {
+bool ApplyLoadedState(std::optional<SMachineState>& state, CMachine& machine, CPlatform& platform) {
     if (!state)
         return true;
     std::vector<std::string> warnings;
     std::string error;
     CheckStateImages(*state, warnings);
-    const bool applied = ApplyMachineState(machine, platform, *state, warnings, error);
+    const bool applied = ApplyMachineState(machine, platform, std::move(*state), warnings, error);
     for (const std::string& warning : warnings)
         std::cerr << "tarquil-run: warning: " << warning << '\n';
     if (!applied)
@@ -167,7 +166,7 @@ int RunRecording(const SRunOptions& options, CHeadlessPlatform& platform,
 // and stops its machine: a failed start is shown and still rewrites the user settings.
 int RunFromSettingsDirectory(const SRunOptions& options, CHeadlessPlatform& platform,
                              CHeadlessScreenSurface& surface, CHeadlessAudio& audio,
-                             const std::optional<SMachineState>& state) {
+                             std::optional<SMachineState>& state) {
     SMachineEnvironment environment;
     environment.platform = &platform;
     environment.settingsDirectory = SettingsDirectory(options.configDirectory);
