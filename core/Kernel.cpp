@@ -129,6 +129,7 @@ void CKernel::Fail(const std::string& message) {
     running = false;
     events.clear();
     pendingMessage = message;
+    stopMessage = message;
 }
 
 void CKernel::PostEvent(const CEvent& event) {

@@ -212,6 +212,8 @@ public:
 
     void Fail(const std::string& message);
     void MemoryError() { Fail("Memory error"); }
+    // Why the machine stopped: the message of the last Fail, kept after the host showed it.
+    const std::string& GetStopMessage() const { return stopMessage; }
     bool IsRunning() const { return running; }
     // The head of the instruction in hand, noted where the exact path takes over from the
     // fast path (which holds IP in a local and never writes it); only failures read it. So
@@ -477,6 +479,8 @@ private:
 
     CPlatform& platform;
     std::string pendingMessage;
+    // Why the machine stopped (the message of its Fail), kept after the message was shown.
+    std::string stopMessage;
     int32_t bootSlot = 0;
     int32_t bootedSlot = -1;
     bool running = false;

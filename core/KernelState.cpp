@@ -19,6 +19,8 @@ CKernel::SState CKernel::SaveState() const {
 void CKernel::RestoreState(const SState& state) {
     running = state.running;
     pendingMessage = state.pendingMessage;
+    // A stopped machine's state carries why it stopped as its message still to show.
+    stopMessage = running ? std::string() : state.pendingMessage;
     bootSlot = state.bootSlot;
     instructionCount = state.instructionCount;
     events.assign(state.events.begin(), state.events.end());

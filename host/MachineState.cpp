@@ -146,6 +146,9 @@ void CaptureMachineState(const CMachine& machine, const CPlatform& platform, SMa
     if (AllocateMemoryImage(state.memory, static_cast<uint32_t>(memory.GetSize())))
         std::copy_n(memory.GetData(), state.memory.GetSize(), state.memory.GetData());
     CaptureMachineCore(machine, platform, state);
+    // A stopped machine put back into the state shows again why it stopped.
+    if (!state.kernel.running && state.kernel.pendingMessage.empty())
+        state.kernel.pendingMessage = machine.kernel->GetStopMessage();
     machine.screen->SaveState(state.screen);
     state.hasSound = machine.sound != nullptr;
     state.disks.clear();

@@ -104,6 +104,21 @@ TEST_F(StateFilesTest, AStateOnTheWayOutIsTheStateOnTheWayIn) {
     const SCommandResult b =
         RunTarquil({"--load-state", again, "--steps", "3168", "--regs", "--text"});
     EXPECT_EQ(Shown(a), Shown(b));
+
+    // A stopped machine stops again at once when it is loaded, with its own message, and so
+    // does the machine saved from that in turn.
+    const std::string stopped = dir.path + "/stopped.state";
+    const std::string stoppedAgain = dir.path + "/stopped-again.state";
+    const SCommandResult failed = RunTarquil({"--save-state", stopped}); // no disk to boot
+    ASSERT_EQ(failed.exitCode, 3) << Describe(failed);
+    ASSERT_EQ(failed.out, "title: No disk to boot\nstop: No disk to boot\n");
+    const SCommandResult loaded =
+        RunTarquil({"--load-state", stopped, "--save-state", stoppedAgain});
+    EXPECT_EQ(loaded.exitCode, 3) << Describe(loaded);
+    EXPECT_EQ(loaded.out, failed.out);
+    const SCommandResult loadedAgain = RunTarquil({"--load-state", stoppedAgain});
+    EXPECT_EQ(loadedAgain.exitCode, 3) << Describe(loadedAgain);
+    EXPECT_EQ(loadedAgain.out, failed.out);
 }
 
 TEST_F(StateFilesTest, BadStateFilesAreRefusedBeforeAnythingRuns) {
