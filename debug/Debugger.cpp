@@ -446,31 +446,20 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
     // What changed since the last slice is that last instruction's.
     lastWrite = kWroteAnything;
     // The address a run goes to is checked as a breakpoint's (BreakBefore).
-    uint8_t& runToSlot = breakpointFilter[runToAddress & kFilterMask];
-    const uint8_t runToSlotWas = runToSlot;
-    if (mode == EMode::RunTo)
-        runToSlot = std::max<uint8_t>(runToSlotWas, 1);
+    uint8_t* const runToSlot =
+        mode == EMode::RunTo ? &breakpointFilter[runToAddress & kFilterMask] : nullptr;
+    const uint8_t runToSlotWas = runToSlot ? *runToSlot : 0;
+    if (runToSlot)
+        *runToSlot = std::max<uint8_t>(runToSlotWas, 1);
     uint32_t budget = sliceBudget;
     bool ended = false;
     while (budget > 0 && !ended) {
-        if (ip >= chainLimit) {
-            if (StopsBefore(ip))
+        if (ip >= chainLimit) [[unlikely]] {
+            const ENearEnd next = NearEndHead(ip, budget, ended, countsCalls);
+            if (next == ENearEnd::Stopped)
                 break;
-            NoteExecuted(ip);
-            const EFamily family = countsCalls ? FamilyAt(GetMemory(), ip) : EFamily::Invalid;
-            if (CallsOrReturns(family)) {
-                // As CountedCallHead does for the heads of the chains.
-                const uint32_t head = ip;
-                const uint32_t spBefore = kernel.GetSP();
-                const uint64_t result = kernel.StepAt(ip);
-                skipArmed = false;
-                ip = static_cast<uint32_t>(result);
-                --budget;
-                ended = (result & kSliceEnds) != 0;
-                if (CountedStepStops(head, family, spBefore, ip))
-                    break;
+            if (next == ENearEnd::Ran)
                 continue;
-            }
         }
         const uint64_t result = kernel.RunChain(ip, budget);
         skipArmed = false;
@@ -484,9 +473,31 @@ bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
             break;
         }
     }
-    runToSlot = runToSlotWas;
+    if (runToSlot)
+        *runToSlot = runToSlotWas;
     executed = sliceBudget - budget;
     return ended || paused || !kernel.IsRunning();
+}
+
+// A head near the end of data memory, which the chains leave to the slice loop: the checks
+// before it, and in a step over or out a CALL or RET runs here alone, as CountedCallHead
+// runs those of the chains.
+CDebugger::ENearEnd CDebugger::NearEndHead(uint32_t& ip, uint32_t& budget, bool& ended,
+                                           bool countsCalls) {
+    if (StopsBefore(ip))
+        return ENearEnd::Stopped;
+    NoteExecuted(ip);
+    const EFamily family = countsCalls ? FamilyAt(GetMemory(), ip) : EFamily::Invalid;
+    if (!CallsOrReturns(family))
+        return ENearEnd::Chain;
+    const uint32_t head = ip;
+    const uint32_t spBefore = kernel.GetSP();
+    const uint64_t result = kernel.StepAt(ip);
+    skipArmed = false;
+    ip = static_cast<uint32_t>(result);
+    --budget;
+    ended = (result & kSliceEnds) != 0;
+    return CountedStepStops(head, family, spBefore, ip) ? ENearEnd::Stopped : ENearEnd::Ran;
 }
 
 // A table for each count of watch words up to a few, and for more, with and without the

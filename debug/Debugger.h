@@ -269,6 +269,11 @@ private:
     static uint64_t CountedCallHead(CKernel& kernel, uint32_t ip, uint32_t word, uint32_t budget);
     bool CountedStepStops(uint32_t head, EFamily family, uint32_t spBefore, uint32_t next);
     bool ChecksInChains() const;
+    // What the slice loop does after NearEndHead: run the chain from ip, go on (the head ran
+    // alone), or end the slice.
+    enum class ENearEnd { Chain, Ran, Stopped };
+    [[gnu::noinline]] ENearEnd NearEndHead(uint32_t& ip, uint32_t& budget, bool& ended,
+                                           bool countsCalls);
     template <int Words>
     uint64_t WatchWordsChanges() const;
     [[gnu::cold]] static uint64_t CheckedHeadSlowly(CKernel& kernel, uint32_t ip, uint32_t word,
