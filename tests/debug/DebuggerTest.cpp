@@ -3,12 +3,15 @@
 #include "debug/Debugger.h"
 #include "common/FakePlatform.h"
 #include "common/WholeMachine.h"
+#include "debug/HeadWrites.h"
 #include "tools/asm/Assembler.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -250,6 +253,70 @@ TEST_F(DebuggerTest, StepsOverAndOutAndRunsToAnAddressThroughLongCallsWithExactC
     const SDebugStopInfo stop = stepTo(write + 1, EDebugStop::Watch);
     EXPECT_EQ(stop.id, id);
     EXPECT_EQ(stop.address, Label("one"));
+}
+
+// What the checks skip the watched words on, against the machine itself: every head word that
+// the write classes say writes nothing, or one value through a direct field, run with that
+// field and its pointer fields naming registers, its other direct fields data memory and its
+// immediates random, changes no byte of data memory (and, writing nothing, no register
+// before IP).
+TEST_F(DebuggerTest, InstructionsThatTheWriteClassesCallQuietChangeNoDataMemory) {
+    constexpr uint32_t kAt = 0x1000;
+    std::mt19937 random(13);
+    size_t checked = 0;
+    for (uint32_t word = 0; word < CKernel::kHeadWords; ++word) {
+        const SHeadWrites writes = DescribeHeadWrites(word);
+        if (writes.kind == EHeadWrites::Anything)
+            continue;
+        if (!machine || !machine->Kernel().IsRunning())
+            Boot("idle: WAIT\n");
+        CMemory& memory = machine->Memory();
+        uint8_t* data = memory.GetData();
+        for (uint32_t i = 0; i < 0x100; ++i)
+            data[0x2000 + i] = static_cast<uint8_t>(random());
+        uint8_t* registers = memory.GetRegisters();
+        for (uint32_t i = 0; i < kRegisterSP; ++i)
+            registers[i] = static_cast<uint8_t>(random());
+        memory.SetSP(0x8000);
+        memory.SetBASE(0);
+        // The instruction: its head, then its fields as the opcode map lays them out.
+        const uint32_t head = word & 0xFF;
+        const SOpcodeInfo& info = GetOpcodeInfo(HeadCategory(head), word >> 8);
+        uint32_t position = kAt + 2;
+        data[kAt] = static_cast<uint8_t>(head);
+        data[kAt + 1] = static_cast<uint8_t>(word >> 8);
+        for (uint32_t i = 0; i < info.operandCount; ++i) {
+            const uint32_t mode = HeadMode(head, info.operands[i].mode);
+            const uint32_t size = OperandFieldSize(info.operands[i], mode, 0);
+            // The written field names a register, the other direct fields data memory.
+            const bool toData = mode == kModeDirect && writes.kind == EHeadWrites::DirectOperand &&
+                                position - kAt != writes.fieldOffset;
+            uint32_t field =
+                toData ? 0x2000 + random() % 0xF0 : kRegisterBlockAddress + random() % 25;
+            if (mode == kModeImmediate)
+                for (uint32_t b = 0; b < size; ++b)
+                    data[position + b] = static_cast<uint8_t>(random());
+            else
+                std::memcpy(data + position, &field, 4);
+            position += size;
+        }
+        const std::vector<uint8_t> before(data, data + memory.GetSize());
+        const std::vector<uint8_t> registersBefore(registers, registers + kRegisterIP);
+        machine->Kernel().SetIP(kAt);
+        debugger->StepInto();
+        std::string message;
+        debugger->RunSlice(message);
+        if (!machine->Kernel().IsRunning())
+            continue; // failed (a value out of range, a pointer out of memory)
+        ++checked;
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), data))
+            << "head word 0x" << std::hex << word << " " << info.mnemonic;
+        if (writes.kind == EHeadWrites::Nothing) {
+            EXPECT_TRUE(std::equal(registersBefore.begin(), registersBefore.end(), registers))
+                << "head word 0x" << std::hex << word << " " << info.mnemonic;
+        }
+    }
+    EXPECT_GT(checked, 1000u);
 }
 
 const char* const kCounter = R"(
