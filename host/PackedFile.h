@@ -81,7 +81,6 @@ private:
     size_t inputSize = 0;
     size_t inputPosition = 0;
     std::unique_ptr<uint8_t[]> fileBuffer;
-    size_t fileBufferSize = 0;
     bool readFailed = false;
 
     struct SContextDeleter {
