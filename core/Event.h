@@ -27,8 +27,8 @@ public:
     // Writes the record; the result of the last write.
     bool WriteRecord(CMemory& memory) const;
 
-    uint8_t GetGroup() const { return group; }
-    uint8_t GetKind() const { return kind; }
+    uint8_t GetGroup() const { return values.group; }
+    uint8_t GetKind() const { return values.kind; }
 
     // The event as plain values and back, for saved machine states and recordings.
     struct SFields {
@@ -37,12 +37,14 @@ public:
         uint8_t fields = 0;
         uint8_t byte2 = 0;
         uint8_t byte3 = 0;
-        uint32_t dwords[4] = {};
+        uint32_t dwords[4] = {}; // r4, r8, r12, r16
+
+        bool operator==(const SFields&) const = default;
     };
-    SFields GetFields() const;
+    const SFields& GetFields() const { return values; }
     // False for a field mask that names fields no record has.
     static bool FromFields(const SFields& values, CEvent& event);
-    bool operator==(const CEvent& other) const;
+    bool operator==(const CEvent& other) const { return values == other.values; }
 
 private:
     // Which payload fields a record writes.
@@ -55,12 +57,8 @@ private:
         kHasDword16 = 32,
     };
 
-    CEvent(uint8_t group, uint8_t kind) : group(group), kind(kind) {}
+    CEvent(uint8_t group, uint8_t kind) : values{.group = group, .kind = kind} {}
 
-    uint8_t group;
-    uint8_t kind;
-    uint8_t fields = 0; // which of the payload fields the record writes
-    uint8_t byte2 = 0;
-    uint8_t byte3 = 0;
-    uint32_t dwords[4] = {}; // r4, r8, r12, r16
+    // `fields` says which of the payload fields the record writes.
+    SFields values;
 };
