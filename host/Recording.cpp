@@ -1,6 +1,7 @@
 #include "host/Recording.h"
 
 #include "host/ByteStream.h"
+#include "host/EventBytes.h"
 #include "host/PackedFile.h"
 
 namespace {
@@ -14,14 +15,9 @@ void PutItem(CByteWriter& out, const SRecordedItem& item) {
     out.Put(static_cast<uint8_t>(item.type));
     out.Put(item.stamp);
     switch (item.type) {
-    case SRecordedItem::EType::Event: {
-        const CEvent::SFields f = item.event.GetFields();
-        for (const uint8_t byte : {f.group, f.kind, f.fields, f.byte2, f.byte3})
-            out.Put(byte);
-        for (const uint32_t dword : f.dwords)
-            out.Put(dword);
+    case SRecordedItem::EType::Event:
+        PutEvent(out, item.event);
         break;
-    }
     case SRecordedItem::EType::Resume:
         break;
     case SRecordedItem::EType::Value:
@@ -37,15 +33,9 @@ bool GetItem(CByteReader& in, SRecordedItem& item) {
     in.Get(type);
     in.Get(item.stamp);
     switch (static_cast<SRecordedItem::EType>(type)) {
-    case SRecordedItem::EType::Event: {
-        CEvent::SFields f;
-        for (uint8_t* byte : {&f.group, &f.kind, &f.fields, &f.byte2, &f.byte3})
-            in.Get(*byte);
-        for (uint32_t& dword : f.dwords)
-            in.Get(dword);
+    case SRecordedItem::EType::Event:
         item.type = SRecordedItem::EType::Event;
-        return in.IsOk() && CEvent::FromFields(f, item.event);
-    }
+        return GetEvent(in, item.event);
     case SRecordedItem::EType::Resume:
         item.type = SRecordedItem::EType::Resume;
         return in.IsOk();

@@ -2,6 +2,7 @@
 
 #include "core/Machine.h"
 #include "host/ByteStream.h"
+#include "host/EventBytes.h"
 #include "host/LargePages.h"
 #include "host/PackedFile.h"
 
@@ -19,7 +20,6 @@ constexpr char kMagic[kPackedMagicSize + 1] = "TarquilState\r\n\x1a\n";
 constexpr uint32_t kMaxTimers = 65536;
 constexpr uint32_t kMaxPath = 65536;
 constexpr uint32_t kMaxMessage = 1 << 20;
-constexpr size_t kEventBytes = 5 + 16;
 constexpr size_t kCellBytes = 10;
 
 enum ESection : uint32_t {
@@ -38,17 +38,6 @@ constexpr char kSectionTags[kSectionCount][5] = {"MEMO", "REGS", "KERN", "RAND",
                                                  "MOUS", "SOUN", "DISK", "TIMR"};
 
 // --- Writing ----------------------------------------------------------------------------
-
-void PutEvent(CByteWriter& out, const CEvent& event) {
-    const CEvent::SFields f = event.GetFields();
-    out.Put(f.group);
-    out.Put(f.kind);
-    out.Put(f.fields);
-    out.Put(f.byte2);
-    out.Put(f.byte3);
-    for (const uint32_t dword : f.dwords)
-        out.Put(dword);
-}
 
 void PutKernel(CByteWriter& out, const CKernel::SState& kernel) {
     out.Put(static_cast<uint8_t>(kernel.running ? 1 : 0));
@@ -172,18 +161,6 @@ struct SPayloadPieces {
 };
 
 // --- Reading ----------------------------------------------------------------------------
-
-bool GetEvent(CByteReader& in, CEvent& event) {
-    CEvent::SFields f;
-    in.Get(f.group);
-    in.Get(f.kind);
-    in.Get(f.fields);
-    in.Get(f.byte2);
-    in.Get(f.byte3);
-    for (uint32_t& dword : f.dwords)
-        in.Get(dword);
-    return in.IsOk() && CEvent::FromFields(f, event);
-}
 
 bool GetKernel(CByteReader& in, CKernel::SState& kernel) {
     uint8_t running = 0;
