@@ -61,6 +61,14 @@ QTableWidgetItem* Cell(const QString& text, bool editable = false) {
     return item;
 }
 
+// The first cell of a breakpoint's or watchpoint's row: a box that switches it on and off.
+QTableWidgetItem* EnabledCell(bool enabled) {
+    QTableWidgetItem* item = Cell("");
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(enabled ? Qt::Checked : Qt::Unchecked);
+    return item;
+}
+
 QTableWidget* MakeTable(int columns, const QStringList& headers, QWidget* parent) {
     auto* table = new QTableWidget(0, columns, parent);
     table->setHorizontalHeaderLabels(headers);
@@ -970,10 +978,7 @@ void CDebuggerWindow::FillBreakpoints() {
         for (size_t i = 0; i < list.size(); ++i) {
             const SBreakpoint& b = list[i];
             const int row = static_cast<int>(i);
-            QTableWidgetItem* on = Cell("");
-            on->setFlags(on->flags() | Qt::ItemIsUserCheckable);
-            on->setCheckState(b.enabled ? Qt::Checked : Qt::Unchecked);
-            breakpoints->setItem(row, 0, on);
+            breakpoints->setItem(row, 0, EnabledCell(b.enabled));
             breakpoints->setItem(row, 1, Cell(QString::number(b.id)));
             breakpoints->setItem(row, 2, Cell(Hex32(b.address)));
             breakpoints->setItem(
@@ -995,10 +1000,7 @@ void CDebuggerWindow::FillWatchpoints() {
         for (size_t i = 0; i < list.size(); ++i) {
             const SWatchpoint& w = list[i];
             const int row = static_cast<int>(i);
-            QTableWidgetItem* on = Cell("");
-            on->setFlags(on->flags() | Qt::ItemIsUserCheckable);
-            on->setCheckState(w.enabled ? Qt::Checked : Qt::Unchecked);
-            watchpoints->setItem(row, 0, on);
+            watchpoints->setItem(row, 0, EnabledCell(w.enabled));
             watchpoints->setItem(row, 1, Cell(QString::number(w.id)));
             watchpoints->setItem(row, 2, Cell(kWatchKindNames[static_cast<int>(w.kind)]));
             watchpoints->setItem(row, 3, Cell(Hex32(w.address)));
