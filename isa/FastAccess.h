@@ -16,11 +16,13 @@
 #pragma once
 
 #include "core/Kernel.h"
+#include "isa/ComposedWrites.h"
+#include "isa/FastOperands.h"
 
 #include <cstdint>
 #include <cstring>
 
-class CFastAccess {
+class CFastAccess : public TComposedWrites<CFastAccess> {
 public:
     // ip: the instruction's head, already read.
     CFastAccess(CKernel& kernel, uint32_t ip)
@@ -83,12 +85,6 @@ public:
         return resolved.ok;
     }
 
-    template <typename T>
-    bool WriteOperand(T value, uint32_t mode) {
-        uint32_t address;
-        return GetOperandAddress(address, mode, sizeof(T)) && WriteMemory(address, value);
-    }
-
     // --- Single values at relative addresses ----------------------------------------------
     template <typename T>
     bool ReadMemory(uint32_t address, T& value) {
@@ -140,20 +136,6 @@ public:
             Leave();
         }
         return kernel.LocateBlock(address, count);
-    }
-    bool WriteBlock(uint32_t address, const uint8_t* bytes, int32_t count) {
-        uint8_t* p = LocateBlock(address, count);
-        if (!p)
-            return false;
-        std::memmove(p, bytes, static_cast<size_t>(count));
-        return true;
-    }
-    bool ClearBlock(uint32_t address, int32_t count) {
-        uint8_t* p = LocateBlock(address, count);
-        if (!p)
-            return false;
-        std::memset(p, 0, static_cast<size_t>(count));
-        return true;
     }
     const uint8_t* GetRegisterBytes() const { return view.registers; }
     uint8_t* LocateContiguous(uint32_t address, int64_t count) {
@@ -237,26 +219,7 @@ private:
 
     // The value of an operand of n bytes; `next` is the cursor behind its field.
     bool LocateOperand(uint32_t mode, uint32_t n, const uint8_t*& p, uint32_t& next) const {
-        const uint32_t ip = cursor;
-        if (ip >= view.size)
-            return false;
-        const uint8_t* field = view.data + ip;
-        if (mode == kModeImmediate) {
-            next = ip + n;
-            p = field;
-            return true;
-        }
-        if (mode == kModeNone)
-            return false;
-        uint32_t address;
-        if (!view.FieldAddress(mode, field, address))
-            return false;
-        uint8_t* value;
-        next = ip + 4;
-        if (!view.Locate(address, n, value))
-            return false;
-        p = value;
-        return true;
+        return cursor < view.size && LocateOperandValue(view, mode, cursor, n, p, next);
     }
 
     // A block operand of count bytes; `next` is the cursor behind its field.
@@ -287,18 +250,9 @@ private:
 
     // A destination's relative address, as GetOperandAddress resolves it.
     bool ResolveAddress(uint32_t mode, uint32_t n, uint32_t& address, uint32_t& next) const {
-        const uint32_t ip = cursor;
-        if (mode == kModeImmediate) {
-            address = ip - GetBASE(); // a write then lands on the immediate field itself
-            next = ip + n;
-            return true;
-        }
-        if (mode == kModeNone || ip >= view.size)
+        if (mode != kModeImmediate && cursor >= view.size)
             return false;
-        if (!view.FieldAddress(mode, view.data + ip, address))
-            return false;
-        next = ip + 4;
-        return true;
+        return ResolveOperandAddress(view, mode, cursor, n, address, next);
     }
 
     CKernel& kernel;

@@ -17,11 +17,13 @@
 #pragma once
 
 #include "core/Kernel.h"
+#include "isa/ComposedWrites.h"
+#include "isa/FastOperands.h"
 
 #include <cstdint>
 #include <cstring>
 
-class CSpecialisedAccess {
+class CSpecialisedAccess : public TComposedWrites<CSpecialisedAccess> {
 public:
     // ip: the instruction's head, already read.
     CSpecialisedAccess(CKernel& kernel, uint32_t ip) : view(kernel.GetFastView()), cursor(ip + 2) {}
@@ -59,24 +61,11 @@ public:
     }
 
     bool GetOperandAddress(uint32_t& address, uint32_t mode, uint32_t n) {
-        const uint32_t ip = cursor;
-        if (mode == kModeImmediate) {
-            address = ip - GetBASE(); // a write then lands on the immediate field itself
-            cursor = ip + n;
-            return true;
-        }
-        if (mode == kModeNone)
+        uint32_t next;
+        if (!ResolveOperandAddress(view, mode, cursor, n, address, next))
             return GiveUp();
-        if (!view.FieldAddress(mode, view.data + ip, address))
-            return GiveUp();
-        cursor = ip + 4;
+        cursor = next;
         return true;
-    }
-
-    template <typename T>
-    bool WriteOperand(T value, uint32_t mode) {
-        uint32_t address;
-        return GetOperandAddress(address, mode, sizeof(T)) && WriteMemory(address, value);
     }
 
     template <typename T>
@@ -134,20 +123,6 @@ public:
             return GiveUpBlock();
         return LocateBlock(address, static_cast<int32_t>(count));
     }
-    bool WriteBlock(uint32_t address, const uint8_t* bytes, int32_t count) {
-        uint8_t* p = LocateBlock(address, count);
-        if (!p)
-            return false;
-        std::memmove(p, bytes, static_cast<size_t>(count));
-        return true;
-    }
-    bool ClearBlock(uint32_t address, int32_t count) {
-        uint8_t* p = LocateBlock(address, count);
-        if (!p)
-            return false;
-        std::memset(p, 0, static_cast<size_t>(count));
-        return true;
-    }
     const uint8_t* GetRegisterBytes() const { return view.registers; }
 
     // After an access gave up: the instruction's result does not matter.
@@ -164,24 +139,7 @@ private:
     }
 
     bool LocateOperand(uint32_t mode, uint32_t n, const uint8_t*& p, uint32_t& next) const {
-        const uint32_t ip = cursor;
-        if (mode == kModeNone)
-            return false;
-        const uint8_t* field = view.data + ip;
-        if (mode == kModeImmediate) {
-            next = ip + n;
-            p = field;
-            return true;
-        }
-        uint32_t address;
-        if (!view.FieldAddress(mode, field, address))
-            return false;
-        uint8_t* value;
-        next = ip + 4;
-        if (!view.Locate(address, n, value))
-            return false;
-        p = value;
-        return true;
+        return LocateOperandValue(view, mode, cursor, n, p, next);
     }
 
     // The kernel's own view rather than a copy: a field is then read where it is used, and a
