@@ -303,6 +303,10 @@ inline uint64_t CDebugger::WatchWordsChanges() const {
     return changed;
 }
 
+bool CDebugger::WatchpointsChanged() const {
+    return WatchWordsChanges<kManyWatchWords>() != 0;
+}
+
 void CDebugger::WatchpointHit(uint32_t head) {
     Stop(EDebugStop::Watch, head, TakeWatchChanges(true));
 }

@@ -302,7 +302,7 @@ private:
     int TakeReadHits(bool countHits);
     bool WatchHitAfter(uint32_t head, bool changed);
     bool BreakpointHit(uint32_t ip);
-    bool WatchpointsChanged() const { return WatchWordsChanges<kManyWatchWords>() != 0; }
+    bool WatchpointsChanged() const;
     void WatchpointHit(uint32_t head);
     bool StepFinished(EFamily family, uint32_t spBefore);
     void Stop(EDebugStop kind, uint32_t address, int id = 0);

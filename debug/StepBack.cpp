@@ -6,20 +6,6 @@
 #include "debug/MachineHistory.h"
 
 #include <algorithm>
-#include <cstring>
-
-namespace {
-
-// Whether an instruction changed watched bytes (searching the past: plain compares do).
-bool WatchedBytesChanged(const std::vector<SWatchpoint>& watchpoints) {
-    for (const SWatchpoint& watchpoint : watchpoints)
-        if (watchpoint.enabled && watchpoint.live && watchpoint.kind != EWatchKind::Read &&
-            std::memcmp(watchpoint.live, watchpoint.bytes.data(), watchpoint.length) != 0)
-            return true;
-    return false;
-}
-
-} // namespace
 
 void CDebugger::KeepHistory(CMachine& machine, CHostGate& gate, size_t budgetBytes,
                             uint64_t interval) {
@@ -138,7 +124,7 @@ void CDebugger::ReplayTo(uint64_t target, std::vector<SPastHit>* hits) {
                 break;
             if (hits && enabledWatchpoints > 0) {
                 const int read = readWatch.AnyRead() ? TakeReadHits(false) : 0;
-                const int written = WatchedBytesChanged(watchpoints) ? TakeWatchChanges(false) : 0;
+                const int written = WatchpointsChanged() ? TakeWatchChanges(false) : 0;
                 if (read != 0 || written != 0) {
                     hits->push_back({count + executed, EDebugStop::Watch, head,
                                      written != 0 ? written : read, written == 0});
