@@ -414,7 +414,8 @@ bool CDebugger::RunSlice(std::string& message) {
 bool CDebugger::RunCheckedSlice(std::string& message) {
     uint32_t ip = kernel.GetIP();
     uint32_t executed = 0;
-    // Read watchpoints see the exact path only, one instruction at a time.
+    // The watch words bound here serve the whole slice; whether the chains may run depends
+    // on them (read watchpoints see the exact path only, one instruction at a time).
     BindWatchWords();
     const bool ended = ChecksInChains() ? CheckedSlice(ip, executed) : SteppedSlice(ip, executed);
     return kernel.EndSteppedSlice(ip, executed, ended, message) || paused;
@@ -436,7 +437,6 @@ bool CDebugger::ChecksInChains() const {
 // that one function). The loop checks what the chains leave to it: the instruction that
 // ends a chain, and a head that starts one on the exact path near the end of data memory.
 bool CDebugger::CheckedSlice(uint32_t& ip, uint32_t& executed) {
-    BindWatchWords();
     const bool countsCalls = mode == EMode::StepOver || mode == EMode::StepOut;
     if (countsCalls && !countingHeads)
         countingHeads =
@@ -687,7 +687,6 @@ void CDebugger::NoteExecuted(uint32_t ip) {
 // slice's end).
 bool CDebugger::SteppedSlice(uint32_t& ip, uint32_t& executed) {
     kernel.BeginSteppedSlice();
-    BindWatchWords();
     const CMemory& memory = GetMemory();
     while (executed < sliceBudget) {
         if (skipBreakpointOnce) {
