@@ -31,7 +31,7 @@ T Sign(T a) {
 
 template <typename T>
 constexpr auto AbsSign =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
         T a;
         if (!kernel.ReadOperand(a, modeA) ||
             !kernel.WriteOperand(which == 0 ? Absolute(a) : Sign(a), modeB))

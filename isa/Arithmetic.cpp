@@ -47,15 +47,15 @@ T Compute(uint32_t operation, T a, T b) {
 }
 
 template <typename T>
-constexpr auto Arithmetic =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
-        T a;
-        T b;
-        if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
-            !kernel.WriteOperand(Compute(operation, a, b), fieldC))
-            return MemoryFault(kernel);
-        return false;
-    };
+constexpr auto Arithmetic = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                               uint32_t fieldC, uint32_t operation) {
+    T a;
+    T b;
+    if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
+        !kernel.WriteOperand(Compute(operation, a, b), fieldC))
+        return MemoryFault(kernel);
+    return false;
+};
 
 } // namespace
 

@@ -29,15 +29,15 @@ T Compute(uint32_t function, T a, T b) {
 }
 
 template <typename T>
-constexpr auto BinaryFunction =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t function) {
-        T a;
-        T b;
-        if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
-            !kernel.WriteOperand(Compute(function, a, b), fieldC))
-            return MemoryFault(kernel);
-        return false;
-    };
+constexpr auto BinaryFunction = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                                   uint32_t fieldC, uint32_t function) {
+    T a;
+    T b;
+    if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB) ||
+        !kernel.WriteOperand(Compute(function, a, b), fieldC))
+        return MemoryFault(kernel);
+    return false;
+};
 
 } // namespace
 

@@ -11,8 +11,8 @@ namespace isa {
 namespace {
 
 // Copies as if the source were read completely before the destination is written.
-constexpr auto MoveBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                              uint32_t) {
+constexpr auto MoveBlock = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                              uint32_t fieldC, uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -26,7 +26,8 @@ constexpr auto MoveBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint
     return false;
 };
 
-constexpr auto ClearBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto ClearBlock = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+                               uint32_t) {
     int32_t count;
     uint32_t address;
     if (!kernel.ReadOperand(count, modeA) ||
@@ -44,8 +45,8 @@ bool Overlap(uint32_t b, uint32_t c, int32_t count) {
            (second < first && second + count > first);
 }
 
-constexpr auto SwapBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                              uint32_t) {
+constexpr auto SwapBlock = [](MachineAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                              uint32_t fieldC, uint32_t) {
     int32_t count;
     uint32_t b;
     uint32_t c;

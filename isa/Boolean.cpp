@@ -7,8 +7,8 @@ namespace isa {
 namespace {
 
 template <bool IsAnd>
-constexpr auto Combine = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                            uint32_t) {
+constexpr auto Combine = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                            uint32_t fieldC, uint32_t) {
     uint8_t a;
     uint8_t b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -20,7 +20,7 @@ constexpr auto Combine = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32
 // Parameter 0 LNOT, 1 BOOL. LNOT.8 is the same operation with the parameter 0.
 template <typename T>
 constexpr auto LogicalTest =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t which) {
         T a;
         if (!kernel.ReadOperand(a, modeA) ||
             !kernel.WriteOperand(static_cast<uint8_t>((a == 0) == (which == 0)), modeB))
@@ -28,8 +28,8 @@ constexpr auto LogicalTest =
         return false;
     };
 
-constexpr auto LogicalNot = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                               uint32_t) {
+constexpr auto LogicalNot = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                               uint32_t fieldC, uint32_t) {
     return LogicalTest<uint8_t>(kernel, modeA, modeB, fieldC, 0);
 };
 

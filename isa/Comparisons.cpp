@@ -7,8 +7,8 @@ namespace isa {
 namespace {
 
 template <typename T>
-constexpr auto Equality = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                             uint32_t operation) {
+constexpr auto Equality = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                             uint32_t fieldC, uint32_t operation) {
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
@@ -20,8 +20,8 @@ constexpr auto Equality = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint3
 enum ERelation : uint32_t { kLess, kGreater, kLessOrEqual, kGreaterOrEqual };
 
 template <typename T>
-constexpr auto Relation = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC,
-                             uint32_t relation) {
+constexpr auto Relation = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                             uint32_t fieldC, uint32_t relation) {
     T a;
     T b;
     if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))

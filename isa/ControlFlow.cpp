@@ -39,7 +39,7 @@ bool TestCondition(Kernel& kernel, uint32_t condition, uint32_t mode, bool& hold
 
 // A target is resolved like a destination of size 0: an immediate target consumes nothing
 // and names the bytes right behind the head.
-constexpr auto Jump = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+constexpr auto Jump = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
                          uint32_t condition) {
     uint32_t target;
     bool holds;
@@ -53,7 +53,7 @@ constexpr auto Jump = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
 
 // The return address is the absolute IP of the next instruction, so a return lands right
 // even when BASE changed in between.
-constexpr auto Call = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+constexpr auto Call = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
                          uint32_t condition) {
     uint32_t target;
     bool holds;
@@ -69,7 +69,8 @@ constexpr auto Call = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
     return false;
 };
 
-constexpr auto Return = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t condition) {
+constexpr auto Return = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t, uint32_t,
+                           uint32_t condition) {
     bool holds;
     if (!TestCondition(kernel, condition, modeA, holds))
         return MemoryFault(kernel);
@@ -85,7 +86,7 @@ constexpr auto Return = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uin
 
 // The distance counts from the end of the instruction and wraps, so a large one goes back.
 template <typename T>
-constexpr auto Skip = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+constexpr auto Skip = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     T distance;
     if (!kernel.ReadOperand(distance, modeA))
         return MemoryFault(kernel);
@@ -95,16 +96,16 @@ constexpr auto Skip = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint3
 
 constexpr auto Nop = [](auto&, uint32_t, uint32_t, uint32_t, uint32_t) { return false; };
 
-constexpr auto SystemCall = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto SystemCall = [](MachineAccess auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return kernel.SystemCall();
 };
 
-constexpr auto GetEvent = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto GetEvent = [](MachineAccess auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return kernel.TakeEvent() ? false : MemoryFault(kernel);
 };
 
 // Ends the slice while no event waits; the machine keeps running.
-constexpr auto Wait = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto Wait = [](MachineAccess auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
     return !kernel.HasEvents();
 };
 

@@ -14,7 +14,8 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
 // CVT.F32.F64 widens exactly; CVT.F64.F32 rounds to nearest, ties to even (overflowing
 // values become infinities).
 template <typename From, typename To>
-constexpr auto ConvertFloat = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto ConvertFloat = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                                 uint32_t, uint32_t) {
     From value;
     if (!kernel.ReadOperand(value, modeA) || !kernel.WriteOperand(static_cast<To>(value), modeB))
         return MemoryFault(kernel);
@@ -34,7 +35,7 @@ constexpr uint32_t kIntegerTypeCount = 8;
 // Integer to float; the parameter is the source type 0 - 7 (I8 ... U64).
 template <typename Float>
 constexpr auto ConvertIntToFloat =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t type) {
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t type) {
         switch (type) {
         case 0:
             return ConvertFrom<int8_t, Float>(kernel, modeA, modeB);
@@ -60,7 +61,7 @@ constexpr auto ConvertIntToFloat =
 // one width store the same bytes.
 template <typename Float>
 constexpr auto ConvertFloatToInt =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t type) {
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t type) {
         Float value;
         if (!kernel.ReadOperand(value, modeA))
             return MemoryFault(kernel);

@@ -32,7 +32,7 @@ T Compute(uint32_t operation, T a) {
 }
 
 template <typename T>
-constexpr auto IncDecNeg = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t,
+constexpr auto IncDecNeg = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t, uint32_t,
                               uint32_t operation) {
     T a;
     if (!kernel.ReadOperand(a, modeA, false) || !kernel.WriteOperand(Compute(operation, a), modeA))

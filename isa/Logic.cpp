@@ -8,23 +8,24 @@ namespace {
 enum EOperation : uint32_t { kAnd, kOr, kXor, kLastOperation = kXor };
 
 template <typename T>
-constexpr auto Logic =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
-        T a;
-        T b;
-        if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
-            return MemoryFault(kernel);
-        const T result = operation == kAnd ? T(a & b) : operation == kOr ? T(a | b) : T(a ^ b);
-        return kernel.WriteOperand(result, fieldC) ? false : MemoryFault(kernel);
-    };
+constexpr auto Logic = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                          uint32_t fieldC, uint32_t operation) {
+    T a;
+    T b;
+    if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))
+        return MemoryFault(kernel);
+    const T result = operation == kAnd ? T(a & b) : operation == kOr ? T(a | b) : T(a ^ b);
+    return kernel.WriteOperand(result, fieldC) ? false : MemoryFault(kernel);
+};
 
 template <typename T>
-constexpr auto Not = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
-    T a;
-    if (!kernel.ReadOperand(a, modeA) || !kernel.WriteOperand(static_cast<T>(~a), modeB))
-        return MemoryFault(kernel);
-    return false;
-};
+constexpr auto Not =
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+        T a;
+        if (!kernel.ReadOperand(a, modeA) || !kernel.WriteOperand(static_cast<T>(~a), modeB))
+            return MemoryFault(kernel);
+        return false;
+    };
 
 } // namespace
 

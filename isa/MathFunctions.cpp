@@ -115,7 +115,7 @@ T Compute(uint32_t function, T x) {
 
 template <typename T>
 constexpr auto MathFunction =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t function) {
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t function) {
         T x;
         if (!kernel.ReadOperand(x, modeA) || !kernel.WriteOperand(Compute(function, x), modeB))
             return MemoryFault(kernel);

@@ -7,13 +7,14 @@ namespace isa {
 namespace {
 
 template <typename T>
-constexpr auto Odd = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
-    T a;
-    if (!kernel.ReadOperand(a, modeA) ||
-        !kernel.WriteOperand(static_cast<uint8_t>(a % 2 == 1), modeB))
-        return MemoryFault(kernel);
-    return false;
-};
+constexpr auto Odd =
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+        T a;
+        if (!kernel.ReadOperand(a, modeA) ||
+            !kernel.WriteOperand(static_cast<uint8_t>(a % 2 == 1), modeB))
+            return MemoryFault(kernel);
+        return false;
+    };
 
 } // namespace
 

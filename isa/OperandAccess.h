@@ -50,12 +50,13 @@ concept OperandAccess = requires(A& access, uint32_t number, uint32_t& address, 
     { access.WriteBlock(number, bytes, count) } -> std::same_as<bool>;
     { access.ClearBlock(number, count) } -> std::same_as<bool>;
     { access.GetRegisterBytes() } -> std::same_as<const uint8_t*>;
+    // A bad address met: the machine stops (a specialised form gives up instead).
+    access.MemoryError();
 };
 
 template <typename A>
 concept MachineAccess = OperandAccess<A> && requires(A& access, const std::string& message) {
     access.Fail(message);
-    access.MemoryError();
     { access.HasEvents() } -> std::same_as<bool>;
     { access.TakeEvent() } -> std::same_as<bool>;
     { access.SystemCall() } -> std::same_as<bool>;

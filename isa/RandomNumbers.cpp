@@ -36,7 +36,7 @@ T RandomBetween(T a, T b, int32_t r) {
 
 template <typename T>
 constexpr auto Random =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
+    [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t) {
         T a;
         T b;
         if (!kernel.ReadOperand(a, modeA) || !kernel.ReadOperand(b, modeB))

@@ -56,15 +56,15 @@ constexpr T Compute(uint32_t operation, T value, uint32_t amount) {
 }
 
 template <typename T>
-constexpr auto Shift =
-    [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t fieldC, uint32_t operation) {
-        T value;
-        uint8_t amount;
-        if (!kernel.ReadOperand(value, modeA) || !kernel.ReadOperand(amount, modeB) ||
-            !kernel.WriteOperand(Compute(operation, value, amount), fieldC))
-            return MemoryFault(kernel);
-        return false;
-    };
+constexpr auto Shift = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB,
+                          uint32_t fieldC, uint32_t operation) {
+    T value;
+    uint8_t amount;
+    if (!kernel.ReadOperand(value, modeA) || !kernel.ReadOperand(amount, modeB) ||
+        !kernel.WriteOperand(Compute(operation, value, amount), fieldC))
+        return MemoryFault(kernel);
+    return false;
+};
 
 // The rules at a glance, checked when the library is built.
 static_assert(ShiftRight<uint8_t>(0x80, 1) == 0xC0);

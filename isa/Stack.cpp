@@ -11,7 +11,7 @@ namespace {
 constexpr int32_t kGeneralRegisterBytes = 32;
 
 template <typename T>
-constexpr auto Push = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+constexpr auto Push = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     T value;
     if (!kernel.ReadOperand(value, modeA) || !kernel.WriteMemory(kernel.GetSP(), value))
         return MemoryFault(kernel);
@@ -20,7 +20,7 @@ constexpr auto Push = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint3
 };
 
 template <typename T>
-constexpr auto Pop = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
+constexpr auto Pop = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32_t) {
     kernel.SetSP(kernel.GetSP() - sizeof(T));
     T value;
     if (!kernel.ReadMemory(kernel.GetSP(), value) || !kernel.WriteOperand(value, modeA))
@@ -28,7 +28,8 @@ constexpr auto Pop = [](auto& kernel, uint32_t modeA, uint32_t, uint32_t, uint32
     return false;
 };
 
-constexpr auto PushBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto PushBlock = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+                              uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -40,7 +41,8 @@ constexpr auto PushBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint
     return false;
 };
 
-constexpr auto PopBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t, uint32_t) {
+constexpr auto PopBlock = [](OperandAccess auto& kernel, uint32_t modeA, uint32_t modeB, uint32_t,
+                             uint32_t) {
     int32_t count;
     if (!kernel.ReadOperand(count, modeA))
         return MemoryFault(kernel);
@@ -55,7 +57,8 @@ constexpr auto PopBlock = [](auto& kernel, uint32_t modeA, uint32_t modeB, uint3
     return false;
 };
 
-constexpr auto PushRegisters = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto PushRegisters = [](MachineAccess auto& kernel, uint32_t, uint32_t, uint32_t,
+                                  uint32_t) {
     uint8_t registers[kGeneralRegisterBytes];
     CMemory& memory = kernel.GetMemory();
     if (!memory.ReadBlock(kRegisterBlockAddress, registers, kGeneralRegisterBytes, false) ||
@@ -65,7 +68,8 @@ constexpr auto PushRegisters = [](auto& kernel, uint32_t, uint32_t, uint32_t, ui
     return false;
 };
 
-constexpr auto PopRegisters = [](auto& kernel, uint32_t, uint32_t, uint32_t, uint32_t) {
+constexpr auto PopRegisters = [](MachineAccess auto& kernel, uint32_t, uint32_t, uint32_t,
+                                 uint32_t) {
     kernel.SetSP(kernel.GetSP() - kGeneralRegisterBytes);
     uint8_t registers[kGeneralRegisterBytes];
     CMemory& memory = kernel.GetMemory();
