@@ -76,7 +76,6 @@ public:
     bool PreviousSnapshot(uint64_t count, uint64_t& previous) const;
 
     bool IsInPast() const { return inPast; }
-    uint64_t GetPresentCount() const { return presentCount; }
     // In the past: posts the noted events due at the current count (those at earlier counts
     // came already).
     void DeliverDue();

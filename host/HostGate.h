@@ -53,7 +53,6 @@ public:
     // replayed part began keep the books of the timers.
     void StartReplay(const std::vector<SRecordedItem>& items,
                      const std::vector<SHostTimer>& timers = {});
-    bool IsReplaying() const { return mode == EMode::Replaying; }
     // Back to what the gate did before StartReplay (a debugger's run of the past has reached
     // the present). The replayed timers' books are dropped.
     void EndReplay();
